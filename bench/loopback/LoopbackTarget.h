@@ -1,0 +1,31 @@
+#pragma once
+// What the loopback harness drives: a target opens connections ("lanes"), and
+// a lane sends fixed requests and waits for their answers. The floor (plain
+// blocking sockets) and our client library are two targets run with the same
+// traffic pattern, so their figures can be set side by side.
+
+#include <memory>
+#include <string>
+
+namespace orv::bench {
+
+// One connection. sendRequest() and awaitAnswer() may be called from two
+// different threads at once (one sender, one receiver), never each from two.
+class Lane {
+ public:
+  virtual ~Lane() = default;
+  // Sends one request; false when the connection failed.
+  virtual bool sendRequest() = 0;
+  // Waits for the next complete answer; false on failure or time-out.
+  virtual bool awaitAnswer() = 0;
+};
+
+class LoopbackTarget {
+ public:
+  virtual ~LoopbackTarget() = default;
+  virtual std::string name() const = 0;
+  // A new connected lane, or nullptr (with the reason in `error`).
+  virtual std::unique_ptr<Lane> openLane(std::string& error) = 0;
+};
+
+}  // namespace orv::bench

@@ -1,0 +1,135 @@
+// bench_loopback: request/answer round trips over loopback TCP, each traffic
+// pattern run first against the floor (plain blocking sockets) and then
+// against every other target, which is printed as a ratio to its floor.
+//
+//   bench_loopback [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS]
+//                  [--cases a,b,c]
+//
+// Cases: a = one connection, one request at a time; b = one connection, 16
+// requests in flight; c = 100 connections, one request at a time each.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/loopback/FloorTarget.h"
+#include "bench/loopback/TrafficRunner.h"
+
+namespace {
+
+using namespace orv::bench;
+
+struct Options {
+  std::size_t requestSize = 100;
+  std::size_t answerSize = 100;
+  double seconds = 2.0;
+  int warmUpMs = 300;
+  std::string cases = "a,b,c";
+};
+
+[[noreturn]] void usage(const char* self) {
+  std::fprintf(stderr,
+               "usage: %s [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS] [--cases a,b,c]\n",
+               self);
+  std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) usage(argv[0]);
+    const char* value = argv[++i];
+    if (arg == "--request") {
+      o.requestSize = std::strtoul(value, nullptr, 10);
+    } else if (arg == "--answer") {
+      o.answerSize = std::strtoul(value, nullptr, 10);
+    } else if (arg == "--seconds") {
+      o.seconds = std::strtod(value, nullptr);
+    } else if (arg == "--warmup-ms") {
+      o.warmUpMs = std::atoi(value);
+    } else if (arg == "--cases") {
+      o.cases = value;
+    } else {
+      usage(argv[0]);
+    }
+  }
+  if (o.requestSize == 0 || o.answerSize == 0 || o.seconds <= 0) usage(argv[0]);
+  return o;
+}
+
+std::string ratio(double ours, double floor) {
+  if (floor <= 0) return "-";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2fx", ours / floor);
+  return buffer;
+}
+
+void printRow(const TrafficPattern& pattern, const std::string& driver, const CaseResult& r, const CaseResult* floor) {
+  if (!r.ok) {
+    std::printf("%-26s %-7s  FAILED: %s\n", pattern.name.c_str(), driver.c_str(), r.error.c_str());
+    return;
+  }
+  std::printf("%-26s %-7s %11.0f %9.1f %9.1f", pattern.name.c_str(), driver.c_str(), r.perSecond, r.p50Micros,
+              r.p99Micros);
+  if (floor != nullptr && floor->ok) {
+    std::printf("   %8s %8s %8s", ratio(r.perSecond, floor->perSecond).c_str(),
+                ratio(r.p50Micros, floor->p50Micros).c_str(), ratio(r.p99Micros, floor->p99Micros).c_str());
+  }
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = parse(argc, argv);
+  const std::map<char, TrafficPattern> known = {
+      {'a', {"a: 1 conn, 1 in flight", 1, 1}},
+      {'b', {"b: 1 conn, 16 in flight", 1, 16}},
+      {'c', {"c: 100 conns, 1 in flight", 100, 1}},
+  };
+  std::vector<TrafficPattern> patterns;
+  for (char c : options.cases) {
+    if (c == ',') continue;
+    auto it = known.find(c);
+    if (it == known.end()) usage(argv[0]);
+    patterns.push_back(it->second);
+  }
+
+  RunWindow window;
+  window.warmUp = std::chrono::milliseconds(options.warmUpMs);
+  window.measure = std::chrono::milliseconds(static_cast<int64_t>(options.seconds * 1000));
+
+  // Targets after the floor, each made fresh for every case.
+  std::vector<std::pair<std::string, std::function<std::unique_ptr<LoopbackTarget>()>>> others;
+
+  std::printf("bench_loopback: request %zu B, answer %zu B, %.1f s per case after %d ms warm-up\n",
+              options.requestSize, options.answerSize, options.seconds, options.warmUpMs);
+  std::printf("%-26s %-7s %11s %9s %9s   %8s %8s %8s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
+              "x rps", "x p50", "x p99");
+  int failures = 0;
+  for (const TrafficPattern& pattern : patterns) {
+    CaseResult floor;
+    {
+      FloorTarget target(options.requestSize, options.answerSize);
+      floor = TrafficRunner::run(target, pattern, window);
+    }
+    printRow(pattern, "floor", floor, nullptr);
+    failures += floor.ok ? 0 : 1;
+    for (auto& [name, make] : others) {
+      std::string error;
+      CaseResult result;
+      auto target = make();
+      result = TrafficRunner::run(*target, pattern, window);
+      printRow(pattern, name, result, &floor);
+      failures += result.ok ? 0 : 1;
+    }
+  }
+  return failures == 0 ? 0 : 1;
+}
