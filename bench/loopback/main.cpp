@@ -3,7 +3,12 @@
 // against every other target, which is printed as a ratio to its floor.
 //
 //   bench_loopback [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS]
-//                  [--cases a,b,c]
+//                  [--cases a,b,c] [--server PATH] [--content BYTES] [--floor-only]
+//
+// The floor sends `request` bytes and answers `answer` bytes. "ours" (built
+// when the client library and orv-server are part of the build) starts
+// orv-server (--server, default: the one of this build) and sends its "echo"
+// command with a byte array of `content` bytes.
 //
 // Cases: a = one connection, one request at a time; b = one connection, 16
 // requests in flight; c = 100 connections, one request at a time each.
@@ -19,6 +24,9 @@
 
 #include "bench/loopback/FloorTarget.h"
 #include "bench/loopback/TrafficRunner.h"
+#ifdef ORV_BENCH_HAS_OURS
+#include "bench/loopback/OursTarget.h"
+#endif
 
 namespace {
 
@@ -30,11 +38,19 @@ struct Options {
   double seconds = 2.0;
   int warmUpMs = 300;
   std::string cases = "a,b,c";
+  std::size_t contentSize = 100;
+  bool floorOnly = false;
+#ifdef ORV_BENCH_SERVER_PATH
+  std::string serverPath = ORV_BENCH_SERVER_PATH;
+#else
+  std::string serverPath;
+#endif
 };
 
 [[noreturn]] void usage(const char* self) {
   std::fprintf(stderr,
-               "usage: %s [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS] [--cases a,b,c]\n",
+               "usage: %s [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS] [--cases a,b,c]\n"
+               "          [--server PATH] [--content BYTES] [--floor-only]\n",
                self);
   std::exit(2);
 }
@@ -43,6 +59,10 @@ Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--floor-only") {
+      o.floorOnly = true;
+      continue;
+    }
     if (i + 1 >= argc) usage(argv[0]);
     const char* value = argv[++i];
     if (arg == "--request") {
@@ -55,6 +75,10 @@ Options parse(int argc, char** argv) {
       o.warmUpMs = std::atoi(value);
     } else if (arg == "--cases") {
       o.cases = value;
+    } else if (arg == "--server") {
+      o.serverPath = value;
+    } else if (arg == "--content") {
+      o.contentSize = std::strtoul(value, nullptr, 10);
     } else {
       usage(argv[0]);
     }
@@ -108,9 +132,14 @@ int main(int argc, char** argv) {
 
   // Targets after the floor, each made fresh for every case.
   std::vector<std::pair<std::string, std::function<std::unique_ptr<LoopbackTarget>()>>> others;
+#ifdef ORV_BENCH_HAS_OURS
+  if (!options.floorOnly) {
+    others.emplace_back("ours", [&] { return std::make_unique<OursTarget>(options.serverPath, options.contentSize); });
+  }
+#endif
 
-  std::printf("bench_loopback: request %zu B, answer %zu B, %.1f s per case after %d ms warm-up\n",
-              options.requestSize, options.answerSize, options.seconds, options.warmUpMs);
+  std::printf("bench_loopback: floor request %zu B, answer %zu B; ours echo content %zu B; %.1f s per case after %d ms warm-up\n",
+              options.requestSize, options.answerSize, options.contentSize, options.seconds, options.warmUpMs);
   std::printf("%-26s %-7s %11s %9s %9s   %8s %8s %8s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
               "x rps", "x p50", "x p99");
   int failures = 0;
@@ -123,10 +152,8 @@ int main(int argc, char** argv) {
     printRow(pattern, "floor", floor, nullptr);
     failures += floor.ok ? 0 : 1;
     for (auto& [name, make] : others) {
-      std::string error;
-      CaseResult result;
       auto target = make();
-      result = TrafficRunner::run(*target, pattern, window);
+      const CaseResult result = TrafficRunner::run(*target, pattern, window);
       printRow(pattern, name, result, &floor);
       failures += result.ok ? 0 : 1;
     }
