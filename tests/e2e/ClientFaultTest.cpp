@@ -202,15 +202,21 @@ class ClientFaultTest : public ::testing::Test {
 TEST_F(ClientFaultTest, CutInsideAnAnswerFrameThenResumes) {
   start();
   ASSERT_TRUE(roundTrip(1));
-  const size_t mark = events_->size();
-  // Three bytes of the next answer reach the client: header, length and one
-  // byte of payload. The rest never comes.
-  proxy_->cutAfter(Dir::ServerToClient, 3);
-  sendEcho(2);
-  expectResumedAfter(mark);
-  // The half frame of the old connection must not spoil the new stream.
-  for (int32_t n = 3; n < 8; ++n) EXPECT_TRUE(roundTrip(n, 50 + 40 * size_t(n)));
-  EXPECT_EQ(echoes_->count(2), 0);
+  // The answer to a 150-byte echo has a two-byte length. Cut after the first
+  // length byte, right after the length, and inside the payload; the rest of
+  // that frame never comes.
+  int32_t n = 2;
+  for (uint64_t cutAt : {2u, 3u, 10u}) {
+    SCOPED_TRACE("cut after " + std::to_string(cutAt) + " bytes of the answer");
+    const size_t mark = events_->size();
+    proxy_->cutAfter(Dir::ServerToClient, cutAt);
+    const int32_t lost = n++;
+    sendEcho(lost, 150);
+    expectResumedAfter(mark);
+    // The half frame of the old connection must not spoil the new stream.
+    for (int i = 0; i < 3; ++i, ++n) EXPECT_TRUE(roundTrip(n, 50 + 40 * size_t(n)));
+    EXPECT_EQ(echoes_->count(lost), 0);
+  }
   expectEchoesClean();
 }
 
