@@ -169,6 +169,14 @@ TEST_F(StreamSocketTest, ReadsCompleteWithWhatIsAvailableIntoACallerBuffer) {
   EXPECT_EQ(events.back().data, bytes("fg"));  // the rest, though 100 were allowed
 }
 
+TEST_F(StreamSocketTest, OtherNamesGoThroughTheResolver) {
+  // Only the exact "localhost" is answered locally; the system resolver
+  // answers this spelling from the hosts file, still on loopback.
+  LoopbackListener listener;
+  connect(listener, "LOCALHOST");
+  EXPECT_EQ(recorder->events()[0].host, "127.0.0.1");
+}
+
 TEST_F(StreamSocketTest, ConnectsOverIPv6Loopback) {
   std::unique_ptr<LoopbackListener> listener;
   try {
