@@ -187,6 +187,11 @@ TEST_F(StreamSocketTest, ConnectsOverIPv6Loopback) {
   connect(*listener, "::1");
   EXPECT_EQ(recorder->events()[0].host, "::1");
   EXPECT_EQ(sock->connectedHost(), "::1");
+  sock->disconnect();
+  // With IPv4 disabled, "localhost" means ::1.
+  sock->setIPv4Enabled(false);
+  connect(*listener, "localhost");
+  EXPECT_EQ(recorder->waitFor(Event::Connect, 2).back().host, "::1");
 }
 
 TEST_F(StreamSocketTest, RefusedConnectionIsReportedOnce) {
