@@ -301,7 +301,6 @@ TEST_F(DatagramSocketTest, DestroyingWithPendingSendsIsSilent) {
   sockA.reset();
   sockB.reset();
   std::this_thread::sleep_for(20ms);
-  EXPECT_LE(a->waitFor(UdpEvent::Sent, 50, 0ms).size(), 50u);
   EXPECT_TRUE(a->waitFor(UdpEvent::Closed, 1, 0ms).empty());  // destruction reports nothing
 }
 
