@@ -1,10 +1,10 @@
 #include "bench/loopback/FloorTarget.h"
 
+#include "bench/loopback/BlockingSocket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,51 +14,15 @@
 namespace orv::bench {
 namespace {
 
-// A lane gives up on an answer after this long, so a broken run ends.
-constexpr int kIoTimeoutSeconds = 5;
-
-bool readExactly(int fd, uint8_t* buffer, std::size_t n) {
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t got = ::recv(fd, buffer + done, n - done, 0);
-    if (got > 0) {
-      done += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool writeAll(int fd, const uint8_t* data, std::size_t n) {
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t put = ::send(fd, data + done, n - done, MSG_NOSIGNAL);
-    if (put > 0) {
-      done += static_cast<std::size_t>(put);
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-void setNoDelay(int fd) {
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
+using Socket = BlockingSocket;
 
 class FloorLane : public Lane {
  public:
   FloorLane(int fd, std::size_t requestSize, std::size_t answerSize)
       : fd_(fd), request_(requestSize, uint8_t{'q'}), answer_(answerSize) {}
   ~FloorLane() override { ::close(fd_); }
-  bool sendRequest() override { return writeAll(fd_, request_.data(), request_.size()); }
-  bool awaitAnswer() override { return readExactly(fd_, answer_.data(), answer_.size()); }
+  bool sendRequest() override { return Socket::writeAll(fd_, request_.data(), request_.size()); }
+  bool awaitAnswer() override { return Socket::readExactly(fd_, answer_.data(), answer_.size()); }
 
  private:
   int fd_;
@@ -102,7 +66,7 @@ void FloorTarget::acceptLoop() {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return;
     }
-    setNoDelay(fd);
+    Socket::setNoDelay(fd);
     std::lock_guard lock(mutex_);
     connections_.push_back(fd);
     workers_.emplace_back([this, fd] { serve(fd); });
@@ -112,25 +76,14 @@ void FloorTarget::acceptLoop() {
 void FloorTarget::serve(int fd) {
   std::vector<uint8_t> request(requestSize_);
   const std::vector<uint8_t> answer(answerSize_, uint8_t{'a'});
-  while (readExactly(fd, request.data(), request.size()) && writeAll(fd, answer.data(), answer.size())) {
+  while (Socket::readExactly(fd, request.data(), request.size()) &&
+         Socket::writeAll(fd, answer.data(), answer.size())) {
   }
 }
 
 std::unique_ptr<Lane> FloorTarget::openLane(std::string& error) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port_);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    error = std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    return nullptr;
-  }
-  setNoDelay(fd);
-  timeval timeout{kIoTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  const int fd = Socket::connectLoopback(port_, error);
+  if (fd < 0) return nullptr;
   return std::make_unique<FloorLane>(fd, requestSize_, answerSize_);
 }
 

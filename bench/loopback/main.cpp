@@ -5,10 +5,12 @@
 //   bench_loopback [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS]
 //                  [--cases a,b,c] [--server PATH] [--content BYTES] [--floor-only]
 //
-// The floor sends `request` bytes and answers `answer` bytes. "ours" (built
-// when the client library and orv-server are part of the build) starts
-// orv-server (--server, default: the one of this build) and sends its "echo"
-// command with a byte array of `content` bytes.
+// The floor sends `request` bytes and answers `answer` bytes. When the client
+// library and orv-server are part of the build, two more drivers run against
+// orv-server (--server, default: the one of this build), started anew for
+// each case, sending its "echo" command with a byte array of `content` bytes:
+// "frames" writes prebuilt frames on a blocking socket (the server and the
+// wire alone), "ours" goes through ORVClient (the whole library).
 //
 // Cases: a = one connection, one request at a time; b = one connection, 16
 // requests in flight; c = 100 connections, one request at a time each.
@@ -25,6 +27,7 @@
 #include "bench/loopback/FloorTarget.h"
 #include "bench/loopback/TrafficRunner.h"
 #ifdef ORV_BENCH_HAS_OURS
+#include "bench/loopback/FramesTarget.h"
 #include "bench/loopback/OursTarget.h"
 #endif
 
@@ -102,7 +105,7 @@ void printRow(const TrafficPattern& pattern, const std::string& driver, const Ca
   std::printf("%-26s %-7s %11.0f %9.1f %9.1f", pattern.name.c_str(), driver.c_str(), r.perSecond, r.p50Micros,
               r.p99Micros);
   if (floor != nullptr && floor->ok) {
-    std::printf("   %8s %8s %8s", ratio(r.perSecond, floor->perSecond).c_str(),
+    std::printf("   %9s %9s %9s", ratio(r.perSecond, floor->perSecond).c_str(),
                 ratio(r.p50Micros, floor->p50Micros).c_str(), ratio(r.p99Micros, floor->p99Micros).c_str());
   }
   std::printf("\n");
@@ -131,17 +134,23 @@ int main(int argc, char** argv) {
   window.measure = std::chrono::milliseconds(static_cast<int64_t>(options.seconds * 1000));
 
   // Targets after the floor, each made fresh for every case.
-  std::vector<std::pair<std::string, std::function<std::unique_ptr<LoopbackTarget>()>>> others;
+  struct Driver {
+    std::string name;
+    std::function<std::unique_ptr<LoopbackTarget>()> make;
+  };
+  std::vector<Driver> others;
 #ifdef ORV_BENCH_HAS_OURS
-  if (!options.floorOnly) {
-    others.emplace_back("ours", [&] { return std::make_unique<OursTarget>(options.serverPath, options.contentSize); });
-  }
+  others = {
+      {"frames", [&] { return std::make_unique<FramesTarget>(options.serverPath, options.contentSize); }},
+      {"ours", [&] { return std::make_unique<OursTarget>(options.serverPath, options.contentSize); }},
+  };
 #endif
+  if (options.floorOnly) others.clear();
 
   std::printf("bench_loopback: floor request %zu B, answer %zu B; ours echo content %zu B; %.1f s per case after %d ms warm-up\n",
               options.requestSize, options.answerSize, options.contentSize, options.seconds, options.warmUpMs);
-  std::printf("%-26s %-7s %11s %9s %9s   %8s %8s %8s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
-              "x rps", "x p50", "x p99");
+  std::printf("%-26s %-7s %11s %9s %9s   %9s %9s %9s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
+              "rps/floor", "p50/floor", "p99/floor");
   int failures = 0;
   for (const TrafficPattern& pattern : patterns) {
     CaseResult floor;
@@ -151,10 +160,10 @@ int main(int argc, char** argv) {
     }
     printRow(pattern, "floor", floor, nullptr);
     failures += floor.ok ? 0 : 1;
-    for (auto& [name, make] : others) {
-      auto target = make();
+    for (const Driver& driver : others) {
+      auto target = driver.make();
       const CaseResult result = TrafficRunner::run(*target, pattern, window);
-      printRow(pattern, name, result, &floor);
+      printRow(pattern, driver.name, result, &floor);
       failures += result.ok ? 0 : 1;
     }
   }
