@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/loopback/LoopbackTarget.h"
 #include "bench/loopback/ServerProcess.h"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -49,11 +50,14 @@ class EventLog : public ORVEventHandler {
   }
   // The first event of `type` at or after index `from`, waiting for it.
   ORVEventPtr waitFor(int32_t type, size_t from, std::chrono::milliseconds timeout = 10s) {
+    return waitForAny({type}, from, timeout);
+  }
+  ORVEventPtr waitForAny(std::initializer_list<int32_t> types, size_t from, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     ORVEventPtr found;
     changed_.wait_for(lock, timeout, [&] {
       for (size_t i = from; i < events_.size(); ++i) {
-        if (events_[i]->type() == type) {
+        if (std::find(types.begin(), types.end(), events_[i]->type()) != types.end()) {
           found = events_[i];
           return true;
         }
@@ -295,6 +299,28 @@ TEST_F(ClientFaultTest, RefusedPastTheResumeWindowGivesAFreshSession) {
   EXPECT_GE(std::count(types.begin(), types.end(), ORVEventTypeConnectionRetry), 2);
   EXPECT_NE(client_->sessionId(), sessionId_);
   EXPECT_TRUE(roundTrip(2));  // a fresh session still reaches the same handlers
+  expectEchoesClean();
+}
+
+// Disabled until ORVClient::handleHandshake compares the session id in the
+// answer with the one it offered: today it posts event 3 for a new session.
+TEST_F(ClientFaultTest, DISABLED_ResumeTooLateForTheServerIsReportedAsAFreshSession) {
+  start(2);
+  ASSERT_TRUE(roundTrip(1));
+  const size_t mark = events_->size();
+  // The client reconnects 1 s after the loss, within its 2 s window, and
+  // offers its session; but its handshake is held back until the server has
+  // dropped that session (kept 2 s, swept every second). The server then
+  // opens a new session; the client must not call that a resume: the user
+  // is no longer logged in on the server.
+  proxy_->setDelay(4000ms);
+  proxy_->resetAll();
+  ORVEventPtr back = events_->waitForAny({ORVEventTypeConnection, ORVEventTypeConnectionResume}, mark, 20s);
+  ASSERT_TRUE(back);
+  proxy_->setDelay(0ms);
+  EXPECT_EQ(back->type(), ORVEventTypeConnection);
+  EXPECT_NE(client_->sessionId(), sessionId_);
+  EXPECT_TRUE(roundTrip(2, 100));
   expectEchoesClean();
 }
 
