@@ -37,6 +37,9 @@ class ORVCodedInputStream {
   // offset. Throws std::out_of_range when the range is not inside data.
   ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
   explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // The stream borrows its bytes, so a temporary buffer would dangle.
+  explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
+  ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
   ORVCodedInputStream(const ORVCodedInputStream&) = delete;
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
