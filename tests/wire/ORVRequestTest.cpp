@@ -27,12 +27,7 @@ std::string reasonOf(F f) {
   return "no exception";
 }
 
-TEST(ORVRequestTest, SystemRequestsWithoutContent) {
-  EXPECT_EQ(wireHex(*ORVRequest::pingRequest()), "010306");
-  EXPECT_EQ(wireHex(*ORVRequest::pongRequest()), "010307");
-  EXPECT_EQ(wireHex(*ORVRequest::logoutRequest()), "01030b");
-  EXPECT_EQ(wireHex(*ORVRequest::manualDisconnectionRequest()), "010302");
-}
+// Ping, pong, logout and manual disconnection bytes: ORVFrameWriterTest.
 
 TEST(ORVRequestTest, Handshake) {
   for (const std::optional<std::string>& none : {std::optional<std::string>(), std::optional<std::string>("")}) {
