@@ -204,6 +204,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   Entries entries;
   entries.reserve(ORVReserveFor(count, input));
   ORVKeyIndex index;
+  uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   for (uint32_t i = 0; i < count; ++i) {
     std::string key;
@@ -222,9 +223,13 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         pos = index.find(key, keyAt);
       }
       if (pos >= 0) {
-        entries[static_cast<size_t>(pos)].second = std::move(element);
+        Entry& entry = entries[static_cast<size_t>(pos)];
+        entriesSize += element.serializedSize();
+        entriesSize -= entry.second.serializedSize();
+        entry.second = std::move(element);
         return;
       }
+      entriesSize += entrySize(key, element);
       entries.emplace_back(std::move(key), std::move(element));
       size_t n = entries.size();
       if (n > ORVKeyIndex::kLinearLimit) {
@@ -237,7 +242,9 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     });
     if (!ok) return false;
   }
-  out = std::make_shared<const ORVDataObject>(std::move(entries), std::move(index));
+  auto object = std::make_shared<const ORVDataObject>(std::move(entries), std::move(index));
+  object->presetSerializedSize(entriesSize);
+  out = std::move(object);
   return true;
 }
 
@@ -279,9 +286,13 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::store(ORVDataElement&& element, Key&
   if (entries_.size() >= ORVMaxCollectionSize) throw ORVInternalInconsistencyException("Size limit exceeded");
   int64_t pos = find(key);
   if (pos >= 0) {
-    entries_[static_cast<size_t>(pos)].second = std::move(element);
+    ORVDataObject::Entry& entry = entries_[static_cast<size_t>(pos)];
+    entriesSize_ += element.serializedSize();
+    entriesSize_ -= entry.second.serializedSize();
+    entry.second = std::move(element);
     return *this;
   }
+  entriesSize_ += ORVDataObject::entrySize(key, element);
   entries_.emplace_back(std::string(std::forward<Key>(key)), std::move(element));
   size_t n = entries_.size();
   if (n > ORVKeyIndex::kLinearLimit) {
@@ -332,6 +343,7 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::putElement(ORVDataElement&& element,
 ORVDataObjectBuilder& ORVDataObjectBuilder::removeObjectForKey(std::string_view key) {
   int64_t pos = find(key);
   if (pos < 0) return *this;
+  entriesSize_ -= ORVDataObject::entrySize(entries_[static_cast<size_t>(pos)].first, entries_[static_cast<size_t>(pos)].second);
   entries_.erase(entries_.begin() + pos);
   if (entries_.size() > ORVKeyIndex::kLinearLimit) {
     index_.rebuild(entries_.size(), [this](size_t i) -> std::string_view { return entries_[i].first; });
@@ -343,7 +355,9 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::removeObjectForKey(std::string_view 
 
 ORVDataObjectPtr ORVDataObjectBuilder::build() {
   auto object = std::make_shared<const ORVDataObject>(std::move(entries_), std::move(index_));
+  object->presetSerializedSize(entriesSize_);
   entries_.clear();
   index_.clear();
+  entriesSize_ = 0;
   return object;
 }
