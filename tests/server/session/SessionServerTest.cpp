@@ -325,10 +325,13 @@ TEST_F(SessionServerTest, OversizeAndGarbageCloseOnlyThatConnection) {
   EXPECT_TRUE(eventually([&] { return logs_.containsText("Closing connection from 127.0.0.1: invalid input"); }));
 
   // A payload of exactly the limit still passes.
-  auto exact = ORVRequest::extensionRequestWithCommand("echo", ORVDataObject::builder().putString("", "x").build());
-  uint32_t base = exact->dataArray()->serializedSize();
-  std::string filler(1024 - base, 'a');
-  auto full = ORVRequest::extensionRequestWithCommand("echo", ORVDataObject::builder().putString(filler, "x").build());
+  auto request = [](const std::string& text) {
+    return ORVRequest::extensionRequestWithCommand("echo", ORVDataObject::builder().putString(text, "x").build());
+  };
+  // The string's length prefix grows with it: shorten until the payload fits.
+  std::string filler(1024, 'a');
+  while (request(filler)->dataArray()->serializedSize() > 1024) filler.pop_back();
+  auto full = request(filler);
   ASSERT_EQ(full->dataArray()->serializedSize(), 1024u);
   ASSERT_TRUE(good.send(*full));
   ORVMessagePtr echoed = good.receive(kWait);
