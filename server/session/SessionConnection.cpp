@@ -188,7 +188,12 @@ void SessionConnection::handleExtension(const ORVMessage& message) {
   try {
     answer = services_->router.route(message.command(), message.content(), peerAddress_);
   } catch (const std::exception& e) {
+    // A failing handler costs its caller one error answer, never the server.
     orv::log("SessionConnection::handleExtension", "Command " + message.command() + " failed: " + e.what());
+    sendError(ORVCommandIdExtension, message.command(), SessionError::CommandFailed, "Command failed", nullptr);
+    return;
+  } catch (...) {
+    orv::log("SessionConnection::handleExtension", "Command " + message.command() + " failed");
     sendError(ORVCommandIdExtension, message.command(), SessionError::CommandFailed, "Command failed", nullptr);
     return;
   }

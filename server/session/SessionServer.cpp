@@ -10,7 +10,8 @@ SessionServer::SessionServer(ServerOptions options)
       work_(asio::make_work_guard(io_)),
       strand_(asio::make_strand(io_)),
       acceptor_(strand_),
-      sweepTimer_(strand_) {}
+      sweepTimer_(strand_),
+      acceptRetryTimer_(strand_) {}
 
 SessionServer::~SessionServer() { stop(); }
 
@@ -56,8 +57,14 @@ void SessionServer::accept() {
   acceptor_.async_accept(asio::make_strand(io_), [this](const asio::error_code& error, asio::ip::tcp::socket socket) {
     if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (error) {
-      // Out of descriptors and the like: log, and keep accepting.
+      // Out of descriptors and the like: log, and try again a little later
+      // rather than spinning on the same failure.
       orv::log("SessionServer::accept", "Accept failed: " + error.message());
+      acceptRetryTimer_.expires_after(kAcceptRetryDelay);
+      acceptRetryTimer_.async_wait([this](const asio::error_code& e) {
+        if (!e && acceptor_.is_open()) accept();
+      });
+      return;
     } else {
       asio::error_code ignored;
       socket.set_option(asio::ip::tcp::no_delay(true), ignored);
@@ -85,6 +92,7 @@ void SessionServer::stop() {
     asio::error_code ignored;
     acceptor_.close(ignored);
     sweepTimer_.cancel();
+    acceptRetryTimer_.cancel();
     for (auto& connection : services_->connections()) connection->close();
   });
   work_.reset();

@@ -38,7 +38,8 @@ class SessionServer {
   // Binds, listens and starts the threads. False with a reason when the
   // address cannot be bound.
   bool start(std::string& error);
-  // Closes the acceptor and every connection, then joins the threads. Idempotent.
+  // Closes the acceptor and every connection, then joins the threads.
+  // Idempotent. Call it from outside the server's threads (it joins them).
   void stop();
 
   // The port actually bound (the one the system picked for port 0).
@@ -60,6 +61,8 @@ class SessionServer {
 
   // How often detached sessions past their resume window are removed.
   static constexpr std::chrono::seconds kSweepInterval{1};
+  // Pause after a failed accept (descriptors exhausted), so it does not spin.
+  static constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 
  private:
   void accept();
@@ -74,6 +77,7 @@ class SessionServer {
   asio::strand<asio::io_context::executor_type> strand_;
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer sweepTimer_;
+  asio::steady_timer acceptRetryTimer_;
   std::vector<std::thread> threads_;
   uint16_t port_ = 0;
   std::mutex stopMutex_;
