@@ -37,11 +37,20 @@ class ORVCodedInputStream {
   // offset. Throws std::out_of_range when the range is not inside data.
   ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
   explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // The stream borrows its bytes, so a temporary buffer would dangle.
+  explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
+  ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
   ORVCodedInputStream(const ORVCodedInputStream&) = delete;
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
   // The next byte as a signed 8-bit number, or 0 at the end of input.
-  int32_t readTag();
+  int32_t readTag() {
+    if (bufferPos_ < bufferSize_) {
+      lastTag_ = static_cast<int8_t>(buffer_[bufferPos_++]);
+      return lastTag_;
+    }
+    return readTagSlow();
+  }
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
@@ -86,6 +95,7 @@ class ORVCodedInputStream {
   int64_t maxBytesAvailable() const;
 
  private:
+  int32_t readTagSlow();
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
   // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.

@@ -47,6 +47,18 @@ inline uint32_t ORVAddSizes(uint32_t a, uint32_t b) {
   return sum >= ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(sum);
 }
 
+// Bytes of the varint for a length or count below 2^32.
+inline uint32_t ORVVarint32Size(uint64_t value) {
+  return value < (1u << 7) ? 1 : value < (1u << 14) ? 2 : value < (1u << 21) ? 3 : value < (1u << 28) ? 4 : 5;
+}
+
+// Size of a collection from its entry count and the summed size of its
+// entries, saturated like ORVAddSizes.
+inline uint32_t ORVCollectionSize(size_t count, uint64_t entriesSize) {
+  uint64_t total = ORVVarint32Size(count) + entriesSize;
+  return total >= ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(total);
+}
+
 class ORVDataElement {
  public:
   // The held value; the alternative index matches the type code (index 0 is

@@ -31,6 +31,9 @@ class ORVDataObject {
 
   // Takes the entries as they are; keys must be unique (builders ensure it).
   explicit ORVDataObject(Entries entries);
+  // Takes entries whose keys are unique together with their index (as the
+  // builder and the parser keep them), so the index is not built twice.
+  ORVDataObject(Entries entries, ORVKeyIndex index);
   ORVDataObject(const ORVDataObject&) = delete;
   ORVDataObject& operator=(const ORVDataObject&) = delete;
 
@@ -88,6 +91,16 @@ class ORVDataObject {
   static bool parseDataObject(ORVDataObjectPtr& out, std::istream& stream);
 
  private:
+  friend class ORVDataObjectBuilder;
+  // Builders and the parser add up the entry sizes as they go, so a new
+  // value starts with its size known and its first encode walks it once.
+  void presetSerializedSize(uint64_t entriesSize) const {
+    memoizedSerializedSize_.store(ORVCollectionSize(entries_.size(), entriesSize), std::memory_order_relaxed);
+  }
+  static uint64_t entrySize(std::string_view key, const ORVDataElement& element) {
+    return ORVVarint32Size(key.size()) + key.size() + element.serializedSize();
+  }
+
   Entries entries_;
   ORVKeyIndex index_;  // built only for objects above ORVKeyIndex::kLinearLimit keys
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
@@ -113,7 +126,7 @@ class ORVDataObjectBuilder {
   ORVDataObjectBuilder& putDataArray(ORVDataArrayPtr value, std::string_view key);
   ORVDataObjectBuilder& putElement(ORVDataElement element, std::string_view key);
   // Same as putElement for a key owned by the caller (saves a copy in parsing).
-  ORVDataObjectBuilder& putElement(ORVDataElement element, std::string&& key);
+  ORVDataObjectBuilder& putElement(ORVDataElement&& element, std::string&& key);
   ORVDataObjectBuilder& removeObjectForKey(std::string_view key);
 
   size_t count() const { return entries_.size(); }
@@ -127,4 +140,5 @@ class ORVDataObjectBuilder {
 
   ORVDataObject::Entries entries_;
   ORVKeyIndex index_;
+  uint64_t entriesSize_ = 0;  // summed encoded size of the entries
 };
