@@ -29,8 +29,13 @@
 // The idle timer belongs to the connection and dies with it; the expiry sweep
 // belongs to the server and sees only the table, so neither waits on the other.
 
-#include <array>
+// A standard header first: Asio picks its handler allocator from macros that
+// libstdc++ defines, and every translation unit must make the same choice
+// (a mismatch frees with free() what was taken with operator new).
+#include <cstddef>
 #include <asio.hpp>
+
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>

@@ -10,7 +10,12 @@
 //   ... server.port() ...
 //   server.stop();                               // or let the destructor do it
 
+// A standard header first: Asio picks its handler allocator from macros that
+// libstdc++ defines, and every translation unit must make the same choice
+// (a mismatch frees with free() what was taken with operator new).
+#include <cstddef>
 #include <asio.hpp>
+
 #include <memory>
 #include <mutex>
 #include <string>
