@@ -33,6 +33,7 @@ void SessionConnection::start() {
   ioHandler_ = ORVIoHandler::ioHandlerWithConnector(weak_from_this(), services_->compressor);
   services_->registerConnection(id_, shared_from_this());
   asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    if (self->closed_) return;  // closed by a stop that came first
     self->lastActivity_ = Clock::now();
     self->armIdleTimer(std::chrono::seconds(self->services_->options.idleTimeoutSeconds));
     self->readSome();

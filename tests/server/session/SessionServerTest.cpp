@@ -127,6 +127,7 @@ TEST_F(SessionServerTest, ResumeWithinTheTimeoutKeepsSessionAndUserButNotAfterIt
   ASSERT_TRUE(resumed);
   EXPECT_TRUE(resumed->connected);
   EXPECT_EQ(resumed->userName, "ann");
+  EXPECT_EQ(resumed->zone, "kivmar");
   EXPECT_EQ(resumed->userId, userId);
   // Still logged in on the resumed session: a new login is refused.
   answer = login(client, "kivmar", "ann");

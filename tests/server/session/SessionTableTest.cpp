@@ -81,21 +81,6 @@ TEST_F(SessionTableTest, SweepRemovesOnlyDetachedSessionsPastTheirWindow) {
   EXPECT_TRUE(table.find(recent.sessionId));
 }
 
-TEST_F(SessionTableTest, LoginChecksZoneAndDoubleLoginAndGivesFreshUserIds) {
-  auto a = table.open("", 1, "p", t0);
-  EXPECT_EQ(table.login(a.sessionId, "nowhere", "ann").error, SessionError::UnknownZone);
-  EXPECT_EQ(table.login(a.sessionId, "", "ann").error, SessionError::UnknownZone);
-  auto first = table.login(a.sessionId, "other", "ann");
-  EXPECT_EQ(first.error, SessionError::None);
-  EXPECT_EQ(table.login(a.sessionId, "kivmar", "ann").error, SessionError::AlreadyLoggedIn);
-  EXPECT_TRUE(table.logout(a.sessionId));
-  EXPECT_FALSE(table.logout(a.sessionId));
-  auto second = table.login(a.sessionId, "kivmar", "ann");
-  EXPECT_EQ(second.error, SessionError::None);
-  EXPECT_NE(second.userId, first.userId);
-  EXPECT_EQ(table.login("unknown", "kivmar", "x").error, SessionError::HandshakeRequired);
-}
-
 TEST_F(SessionTableTest, BanRefusesTheNameAndTheAddressButNotEveryGuest) {
   auto bob = table.open("", 1, "10.0.0.5", t0);
   table.login(bob.sessionId, "kivmar", "bob");
