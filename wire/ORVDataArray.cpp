@@ -148,9 +148,8 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
   for (uint32_t i = 0; i < count; ++i) {
     int32_t tag = input.readTag();
     bool ok = ORVReadElement(input, tag, kOperation,
-                             [&](ORVDataElement&& element) {
-      elementsSize += element.serializedSize();
-      elements.push_back(std::move(element));
+                             [&](auto index, auto&& value) {
+      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value)).serializedSize();
     });
     if (!ok) return false;
   }

@@ -81,6 +81,16 @@ class ORVDataElement {
   static ORVDataElement dataElementWithDataObject(ORVDataObjectPtr value);
   static ORVDataElement dataElementWithDataArray(ORVDataArrayPtr value);
 
+  // Builds the value of type code I in place (the parsers use it to avoid a
+  // move per element). A null object or array is refused as by the factories.
+  template <size_t I, typename... Args>
+  explicit ORVDataElement(std::in_place_index_t<I> index, Args&&... args) : value_(index, std::forward<Args>(args)...) {
+    static_assert(I >= 1 && I <= 9, "not a type code");
+    if constexpr (I >= 8) {
+      if (!*std::get_if<I>(&value_)) throwNullValue();
+    }
+  }
+
   ORVDataType type() const { return static_cast<ORVDataType>(value_.index()); }
   const Value& value() const { return value_; }
 
@@ -117,5 +127,6 @@ class ORVDataElement {
 
  private:
   explicit ORVDataElement(Value value) : value_(std::move(value)) {}
+  [[noreturn]] static void throwNullValue();
   Value value_;
 };

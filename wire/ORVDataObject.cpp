@@ -203,16 +203,16 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   // and takes the later value, as a builder put does.
   Entries entries;
   entries.reserve(ORVReserveFor(count, input));
-  ORVKeyIndex index;
+  ORVKeyIndex keyIndex;
   uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   for (uint32_t i = 0; i < count; ++i) {
     std::string key;
     if (!input.readString(key)) return false;
     int32_t tag = input.readTag();
-    bool ok = ORVReadElement(input, tag, kOperation, [&](ORVDataElement&& element) {
+    bool ok = ORVReadElement(input, tag, kOperation, [&](auto index, auto&& value) {
       int64_t pos = -1;
-      if (index.empty()) {
+      if (keyIndex.empty()) {
         for (size_t k = 0; k < entries.size(); ++k) {
           if (sameKey(entries[k].first, key)) {
             pos = static_cast<int64_t>(k);
@@ -220,29 +220,31 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
           }
         }
       } else {
-        pos = index.find(key, keyAt);
+        pos = keyIndex.find(key, keyAt);
       }
       if (pos >= 0) {
+        // A key read again keeps its first position and takes the later value.
         Entry& entry = entries[static_cast<size_t>(pos)];
-        entriesSize += element.serializedSize();
         entriesSize -= entry.second.serializedSize();
-        entry.second = std::move(element);
+        entry.second = ORVDataElement(index, std::forward<decltype(value)>(value));
+        entriesSize += entry.second.serializedSize();
         return;
       }
-      entriesSize += entrySize(key, element);
-      entries.emplace_back(std::move(key), std::move(element));
+      Entry& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)),
+                                          std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
+      entriesSize += entrySize(entry.first, entry.second);
       size_t n = entries.size();
       if (n > ORVKeyIndex::kLinearLimit) {
-        if (index.empty()) {
-          index.rebuild(n, keyAt);
+        if (keyIndex.empty()) {
+          keyIndex.rebuild(n, keyAt);
         } else {
-          index.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
+          keyIndex.insert(entry.first, static_cast<uint32_t>(n - 1), keyAt);
         }
       }
     });
     if (!ok) return false;
   }
-  auto object = std::make_shared<const ORVDataObject>(std::move(entries), std::move(index));
+  auto object = std::make_shared<const ORVDataObject>(std::move(entries), std::move(keyIndex));
   object->presetSerializedSize(entriesSize);
   out = std::move(object);
   return true;
