@@ -1,5 +1,6 @@
 #include "server/session/SessionConnection.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/Log.h"
@@ -79,7 +80,16 @@ void SessionConnection::onRead(const asio::error_code& error, size_t length) {
     closeNow();
     return;
   }
-  if (!closed_) readSome();
+  if (closed_) return;
+  if (queuedBytes_ > queueLimit()) {
+    readPaused_ = true;  // onWrite resumes reading once the peer has caught up
+    return;
+  }
+  readSome();
+}
+
+size_t SessionConnection::queueLimit() const {
+  return std::max<size_t>(kMinQueueLimit, 4 * size_t{services_->options.maxMessageSize});
 }
 
 void SessionConnection::handleMessage(ORVMessagePtr message) {
@@ -243,6 +253,7 @@ void SessionConnection::send(const ORVMessage& message) {
 
 void SessionConnection::enqueue(ORVFrame frame) {
   if (closed_ || sendShutDown_) return;
+  queuedBytes_ += frame.length;
   writeQueue_.push_back(std::move(frame));
   if (writeQueue_.size() > 1) return;  // a write is under way; onWrite continues
   asio::async_write(socket_, asio::buffer(writeQueue_.front().bytes().data(), writeQueue_.front().length),
@@ -255,7 +266,12 @@ void SessionConnection::onWrite(const asio::error_code& error) {
     closeNow();
     return;
   }
+  queuedBytes_ -= writeQueue_.front().length;
   writeQueue_.pop_front();
+  if (readPaused_ && queuedBytes_ <= queueLimit() / 2) {
+    readPaused_ = false;
+    readSome();
+  }
   if (!writeQueue_.empty()) {
     asio::async_write(socket_, asio::buffer(writeQueue_.front().bytes().data(), writeQueue_.front().length),
                       [self = shared_from_this()](const asio::error_code& e, size_t) { self->onWrite(e); });

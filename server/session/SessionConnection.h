@@ -11,6 +11,8 @@
 // Timers and how they meet (the session-expiry sweep lives in SessionServer):
 //
 //   bytes received ──► lastActivity = now (no timer re-arm on the fast path)
+//   (reading pauses while the writer queue is over its limit, so a peer that
+//    never reads its answers cannot make the server buffer without end)
 //
 //   idle timer ──fires──► silent < idle? ──yes──► re-arm for the remainder
 //                                        └─no──► notice id 3 r=2, session
@@ -65,6 +67,11 @@ class SessionConnection : public ORVIoHandlerDelegate,
   // How long a connection that got a notice may take to read it and close.
   static constexpr std::chrono::seconds kNoticeGrace{5};
   static constexpr size_t kReadBufferSize = 8192;
+  // A peer that sends requests but does not read the answers would make the
+  // writer queue grow without end. Above this many queued bytes (or four
+  // largest messages, if more) the connection stops reading; it reads again
+  // once the queue is down to half.
+  static constexpr size_t kMinQueueLimit = 256 * 1024;
 
   SessionConnection(asio::ip::tcp::socket socket, SessionTable::ConnectionId id,
                     std::shared_ptr<SessionServices> services);
@@ -87,6 +94,7 @@ class SessionConnection : public ORVIoHandlerDelegate,
 
  private:
   void readSome();
+  size_t queueLimit() const;
   void onRead(const asio::error_code& error, size_t length);
   void onWrite(const asio::error_code& error);
   void armIdleTimer(Clock::duration after);
@@ -120,6 +128,8 @@ class SessionConnection : public ORVIoHandlerDelegate,
   Clock::time_point lastActivity_;
   std::array<uint8_t, kReadBufferSize> readBuffer_{};
   std::deque<ORVFrame> writeQueue_;
+  size_t queuedBytes_ = 0;
+  bool readPaused_ = false;
   bool closing_ = false;
   bool sendShutDown_ = false;
   bool closed_ = false;

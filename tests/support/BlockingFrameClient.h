@@ -10,7 +10,8 @@
 //   ORVMessagePtr answer = client.receive(2s);   // nullptr: time-out or closed
 //
 // Header-only so any test folder can use it with just the transport library.
-// One thread at a time per client.
+// One thread at a time per client, except that one thread may send (send,
+// sendRaw) while another receives: the two halves share no mutable state.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -343,6 +343,29 @@ TEST_F(SessionServerTest, OversizeAndGarbageCloseOnlyThatConnection) {
   EXPECT_TRUE(eventually([&] { return server_->connectionCount() == 1u; }));
 }
 
+TEST_F(SessionServerTest, APeerThatReadsLateGetsEveryAnswerInOrder) {
+  startServer();  // answers queue up to 256 KiB, then the server stops reading
+  BlockingFrameClient client;
+  open(client);
+  constexpr int kRequests = 3000;  // about 3 MB of answers
+  const std::string filler(1000, 'q');
+  std::thread sender([&] {
+    for (int i = 0; i < kRequests; ++i) {
+      auto content = ORVDataObject::builder().putInt32(i, "n").putString(filler, "f").build();
+      if (!client.send(*ORVRequest::extensionRequestWithCommand("echo", content))) return;
+    }
+  });
+  std::this_thread::sleep_for(300ms);  // let the answers pile up unread
+  int inOrder = 0;
+  for (int i = 0; i < kRequests; ++i) {
+    ORVMessagePtr answer = client.receive(kWait);
+    if (!answer || answer->int32ForKey("n") != i) break;
+    ++inOrder;
+  }
+  sender.join();
+  EXPECT_EQ(inOrder, kRequests);
+}
+
 // ---- extension commands --------------------------------------------------------
 
 class SessionServerRouterTest : public SessionServerTest {
