@@ -207,8 +207,16 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   for (uint32_t i = 0; i < count; ++i) {
-    std::string key;
-    if (!input.readString(key)) return false;
+    // The key stays a view into the input until its entry is made. A byte
+    // stream may refill its buffer while the element is read, so there the
+    // key is first copied into the scratch string.
+    std::string_view key;
+    std::string keyScratch;
+    if (!input.readStringView(key, keyScratch)) return false;
+    if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
+      keyScratch.assign(key);
+      key = keyScratch;
+    }
     int32_t tag = input.readTag();
     bool ok = ORVReadElement(input, tag, kOperation, [&](auto index, auto&& value) {
       int64_t pos = -1;
@@ -230,7 +238,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         entriesSize += entry.second.serializedSize();
         return;
       }
-      Entry& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)),
+      Entry& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
       entriesSize += entrySize(entry.first, entry.second);
       size_t n = entries.size();

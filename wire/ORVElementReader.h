@@ -53,9 +53,10 @@ inline bool ORVReadElement(ORVCodedInputStream& input, int32_t tag, std::string_
       return true;
     }
     case ORVDataTypeString: {
-      std::string v;
-      if (!input.readString(v)) return false;
-      sink(std::in_place_index<7>, std::move(v));
+      std::string_view v;
+      std::string scratch;
+      if (!input.readStringView(v, scratch)) return false;
+      sink(std::in_place_index<7>, v);
       return true;
     }
     case ORVDataTypeDataObject: {
