@@ -1,0 +1,107 @@
+#pragma once
+// Reads the primitive encodings of the wire from a memory range or, through a
+// 4096-byte buffer, from an ORVInputByteStream. Every read returns false on
+// failure and leaves its out-parameter untouched; the stream never logs.
+//
+// Memory mode borrows the caller's bytes: they must outlive the stream (the
+// parse entry points create and drop the stream within one call).
+//
+// Positions are absolute stream offsets: totalBytesRetired_ + bufferPos_.
+// currentLimit_ (pushLimit/popLimit) hides the buffered bytes past it in
+// bufferSizeAfterLimit_, so the fast paths only ever compare against
+// bufferSize_.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "wire/ORVDataElement.h"
+
+class ORVInputByteStream;
+
+class ORVCodedInputStream {
+ public:
+  static constexpr int32_t kBufferSize = 4096;
+  static constexpr int32_t kDefaultRecursionLimit = 64;
+  // Most bytes read from a byte stream before reads fail; bounds what a
+  // stream of unknown length can make us buffer.
+  static constexpr int32_t kDefaultSizeLimit = 64 << 20;
+  static constexpr int32_t kNoLimit = 0x7FFFFFFF;
+
+  explicit ORVCodedInputStream(std::span<const uint8_t> data);
+  // Memory mode over data[offset, offset + length); positions count from
+  // offset. Throws std::out_of_range when the range is not inside data.
+  ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
+  explicit ORVCodedInputStream(ORVInputByteStream& input);
+  ORVCodedInputStream(const ORVCodedInputStream&) = delete;
+  ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
+
+  // The next byte as a signed 8-bit number, or 0 at the end of input.
+  int32_t readTag();
+  bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
+
+  bool readBool(bool& value);
+  bool readInt32(int32_t& value);
+  bool readInt64(int64_t& value);
+  bool readFloat(float& value);
+  bool readDouble(double& value);
+  // Fails on invalid UTF-8.
+  bool readString(std::string& value);
+  bool readData(std::vector<uint8_t>& value);
+  // Nested values: fail without reading when the recursion limit is reached.
+  bool readDataObject(ORVDataObjectPtr& value);
+  bool readDataArray(ORVDataArrayPtr& value);
+
+  bool readRawVarint32(uint32_t& value) {
+    if (bufferPos_ < bufferSize_ && buffer_[bufferPos_] < 0x80) {
+      value = buffer_[bufferPos_++];
+      return true;
+    }
+    return readRawVarint32Slow(value);
+  }
+  bool readRawVarint64(uint64_t& value);
+  bool readRawLittleEndian32(uint32_t& value);
+  bool readRawLittleEndian64(uint64_t& value);
+  bool readRawData(std::vector<uint8_t>& value, int32_t size);
+  bool skipRawData(int32_t size);
+
+  int32_t setRecursionLimit(int32_t limit);
+  int32_t setSizeLimit(int32_t limit);
+  void resetSizeCounter() { totalBytesRetired_ = 0; }
+  // Limits reading to the next byteLimit bytes; returns the previous limit to
+  // hand to popLimit. A limit past the current one (or negative) is ignored.
+  int32_t pushLimit(int32_t byteLimit);
+  void popLimit(int32_t oldLimit);
+  // Bytes left before the current limit, or -1 without a limit.
+  int32_t bytesUntilLimit() const;
+  bool isAtEnd();
+  bool refillBuffer();
+
+ private:
+  bool readRawVarint32Slow(uint32_t& value);
+  bool readRawVarint64Slow(uint64_t& value);
+  // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.
+  bool readRawBytesSlow(uint8_t* dst, int32_t n);
+  bool readRawBytes(uint8_t* dst, int32_t n);
+  void recomputeBufferSizeAfterLimit();
+  bool passesLimit(int64_t n) const;
+  // A refill is possible at all (byte-stream mode, not at the limit).
+  bool canRefill() const;
+
+  const uint8_t* buffer_ = nullptr;
+  int32_t bufferSize_ = 0;
+  int32_t bufferSizeAfterLimit_ = 0;
+  int32_t bufferPos_ = 0;
+  ORVInputByteStream* input_ = nullptr;
+  int32_t lastTag_ = 0;
+  int32_t totalBytesRetired_ = 0;
+  int32_t currentLimit_ = kNoLimit;
+  int32_t recursionDepth_ = 0;
+  int32_t recursionLimit_ = kDefaultRecursionLimit;
+  int32_t sizeLimit_ = kDefaultSizeLimit;
+  std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
+};
