@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "transport/ORVConnector.h"
 #include "transport/ORVConnectorFactory.h"
+#include "transport/ORVSocketConnector.h"
 #include "wire/ORVCommand.h"
 #include "wire/ORVExceptions.h"
 #include "wire/ORVRequest.h"

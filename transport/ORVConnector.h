@@ -29,7 +29,7 @@
 class ORVConnector : public std::enable_shared_from_this<ORVConnector> {
  public:
   ORVConnector(orv::DispatchQueuePtr delegateQueue, ORVCompressorPtr compressor);
-  ~ORVConnector() override;
+  virtual ~ORVConnector();
   ORVConnector(const ORVConnector&) = delete;
   ORVConnector& operator=(const ORVConnector&) = delete;
 
