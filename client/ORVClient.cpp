@@ -271,9 +271,14 @@ void ORVClient::connectorDidReceiveMessage(ORVConnector& connector, const Messag
 // ---- session messages ------------------------------------------------------
 
 void ORVClient::sendHandshake() {
+  // Whether the session may resume was decided when the retry was scheduled;
+  // decide again now, so a connection made after the time-out has passed does
+  // not offer an expired session.
+  const bool expired = isReconnectionTimeExpired();
   std::optional<std::string> session;
   {
     std::lock_guard lock(mutex_);
+    if (expired) reconnecting_ = false;
     if (!reconnecting_) sessionId_.reset();
     session = sessionId_;
   }

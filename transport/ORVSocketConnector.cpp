@@ -11,12 +11,6 @@ constexpr double kNoTimeout = -1;
 constexpr std::size_t kReadLength = 65536;
 constexpr long kTag = 0;
 
-std::mutex gMakerMutex;
-ORVSocketConnector::ReachabilityMaker& reachabilityMaker() {
-  static ORVSocketConnector::ReachabilityMaker maker;
-  return maker;
-}
-
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 }  // namespace
@@ -44,11 +38,6 @@ void ORVSocketConnector::attach() {
 
 std::weak_ptr<ORVSocketConnector> ORVSocketConnector::weakSelf() {
   return std::static_pointer_cast<ORVSocketConnector>(shared_from_this());
-}
-
-void ORVSocketConnector::setReachabilityMaker(ReachabilityMaker maker) {
-  std::lock_guard lock(gMakerMutex);
-  reachabilityMaker() = std::move(maker);
 }
 
 // ---- open, close, stop -----------------------------------------------------
@@ -243,10 +232,9 @@ std::unique_ptr<orv::DispatchTimer> ORVSocketConnector::makeTimer(void (ORVSocke
 void ORVSocketConnector::startRetryTask() {
   const int32_t delay = reconnectionDelay();
   if (delay < 1) return;
-  auto timer = makeTimer(&ORVSocketConnector::handleReconnectTimerFire);
   std::lock_guard lock(mutex_);
-  if (!reconnectTimer_) reconnectTimer_ = std::move(timer);
-  reconnectTimer_->armSeconds(delay);
+  if (!reconnectTimer_) reconnectTimer_ = makeTimer(&ORVSocketConnector::handleReconnectTimerFire);
+  reconnectTimer_->armSeconds(delay);  // replaces a pending fire
 }
 
 void ORVSocketConnector::stopRetryTask() {
@@ -277,10 +265,9 @@ void ORVSocketConnector::startPingTask() {
   auto settings = client();
   const int32_t interval = settings ? settings->pingInterval() : 0;
   if (interval < 1) return;
-  auto timer = makeTimer(&ORVSocketConnector::handlePingTimerFire);
   std::lock_guard lock(mutex_);
   if (!pingTimer_) {
-    pingTimer_ = std::move(timer);
+    pingTimer_ = makeTimer(&ORVSocketConnector::handlePingTimerFire);
     pingTimer_->armSeconds(interval);
   } else if (!pingTimer_->isArmed()) {
     // A fire that came while the connection was down left the timer unarmed:
@@ -329,12 +316,7 @@ void ORVSocketConnector::startNetworkMonitoring() {
     std::lock_guard lock(mutex_);
     if (monitoring_) return;
     if (!reach_) {
-      ReachabilityMaker maker;
-      {
-        std::lock_guard makerLock(gMakerMutex);
-        maker = reachabilityMaker();
-      }
-      reach_ = maker ? maker() : ORVReachability::reachabilityForInternetConnection();
+      reach_ = ORVReachability::reachabilityForInternetConnection();
       if (!reach_) return;
       auto weak = weakSelf();
       reach_->setReachableBlock([weak](ORVReachability&) {

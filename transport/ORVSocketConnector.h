@@ -42,7 +42,6 @@
 class ORVSocketConnector : public ORVConnector, public ORVStreamSocketDelegate {
  public:
   using Clock = std::chrono::steady_clock;
-  using ReachabilityMaker = std::function<std::shared_ptr<ORVReachability>()>;
 
   ORVSocketConnector(orv::DispatchQueuePtr delegateQueue, ORVCompressorPtr compressor);
   ~ORVSocketConnector() override;
@@ -79,10 +78,6 @@ class ORVSocketConnector : public ORVConnector, public ORVStreamSocketDelegate {
   bool isConnecting() const;
   bool hasPingTimer() const;
   bool hasRetryTimer() const;
-
-  // Where the monitor for the internet route comes from; tests inject a
-  // monitor with scripted answers. Default: the platform's.
-  static void setReachabilityMaker(ReachabilityMaker maker);
 
  protected:
   void attach() override;

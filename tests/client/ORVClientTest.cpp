@@ -61,7 +61,7 @@ class ORVClientTest : public ::testing::Test {
     client->setReconnectionDelay(1);
     events = EventRecorder::attach(*client);
   }
-  void TearDown() override { ORVSocketConnector::setReachabilityMaker(nullptr); }
+  void TearDown() override { FakeReachability::uninstall(); }
 
   // Connects, handshakes and logs in; answers the peer.
   ScriptedServer::PeerPtr loggedIn(int32_t reconnectionTimeout = 60) {

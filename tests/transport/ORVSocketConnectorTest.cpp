@@ -73,7 +73,7 @@ class ORVSocketConnectorTest : public ::testing::Test {
   }
   void TearDown() override {
     connector.reset();
-    ORVSocketConnector::setReachabilityMaker(nullptr);
+    FakeReachability::uninstall();
   }
   ScriptedServer::PeerPtr started() {
     connector->start();
