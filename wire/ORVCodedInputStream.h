@@ -37,6 +37,9 @@ class ORVCodedInputStream {
   // offset. Throws std::out_of_range when the range is not inside data.
   ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
   explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // The stream borrows its bytes, so a temporary buffer would dangle.
+  explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
+  ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
   ORVCodedInputStream(const ORVCodedInputStream&) = delete;
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
@@ -80,17 +83,21 @@ class ORVCodedInputStream {
   int32_t bytesUntilLimit() const;
   bool isAtEnd();
   bool refillBuffer();
+  // Upper bound on the bytes this stream can still deliver (memory mode: what
+  // is left before the end or the limit; byte-stream mode: the size limit).
+  // Parsers use it to cap how much they reserve for an announced count.
+  int64_t maxBytesAvailable() const;
 
  private:
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
   // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.
-  bool readRawBytesSlow(uint8_t* dst, int32_t n);
-  bool readRawBytes(uint8_t* dst, int32_t n);
+  template <typename Bytes>
+  bool readRawInto(Bytes& out, int32_t n);
+  bool readFixed(uint8_t* dst, int32_t n);
+  int32_t buffered() const { return bufferSize_ > bufferPos_ ? bufferSize_ - bufferPos_ : 0; }
   void recomputeBufferSizeAfterLimit();
   bool passesLimit(int64_t n) const;
-  // A refill is possible at all (byte-stream mode, not at the limit).
-  bool canRefill() const;
 
   const uint8_t* buffer_ = nullptr;
   int32_t bufferSize_ = 0;
@@ -103,5 +110,6 @@ class ORVCodedInputStream {
   int32_t recursionDepth_ = 0;
   int32_t recursionLimit_ = kDefaultRecursionLimit;
   int32_t sizeLimit_ = kDefaultSizeLimit;
+  bool sizeLimitHit_ = false;  // once past the size limit, no more refills
   std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
 };

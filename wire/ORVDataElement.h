@@ -37,6 +37,16 @@ enum ORVDataType : int32_t {
 // reserve or walk unbounded collections.
 inline constexpr uint32_t ORVMaxCollectionSize = 4096;
 
+// Largest encoded size we represent. Sizes add up saturating at this value, so
+// a value built from many shared parts can never wrap around to a small size
+// and be written truncated; encoding into memory refuses it instead.
+inline constexpr uint32_t ORVMaxSerializedSize = 0x7FFFFFFF;
+
+inline uint32_t ORVAddSizes(uint32_t a, uint32_t b) {
+  uint64_t sum = static_cast<uint64_t>(a) + b;
+  return sum >= ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(sum);
+}
+
 class ORVDataElement {
  public:
   // The held value; the alternative index matches the type code (index 0 is
