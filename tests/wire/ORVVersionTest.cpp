@@ -29,7 +29,9 @@ TEST(ORVVersionTest, ParsesLenientlyAndPrintsBack) {
     EXPECT_EQ(v.minor(), c.minor);
     EXPECT_EQ(v.micro(), c.micro);
     EXPECT_EQ(v.qualifier().has_value(), c.qualifier != nullptr);
-    if (c.qualifier) EXPECT_EQ(*v.qualifier(), c.qualifier);
+    if (c.qualifier) {
+      EXPECT_EQ(*v.qualifier(), c.qualifier);
+    }
     EXPECT_EQ(v.description(), c.printed);
   }
 }
