@@ -63,6 +63,10 @@ void ORVClient::connect(const std::string& host, int32_t port, int32_t timeout) 
     sessionId_.reset();
     currentZone_.reset();
     currentUser_.reset();
+    // A new connection is a fresh session: a retry pending on the replaced
+    // connector must not make its handshake answer read as a resume.
+    reconnecting_ = false;
+    freezeTime_.reset();
 
     if (connector_) {
       previousBytesSent_ += connector_->bytesSent();

@@ -173,14 +173,15 @@ TEST_F(ORVClientTest, ArgumentAndStateValidationTexts) {
   EXPECT_EQ(client->port(), server.port());
 }
 
-TEST_F(ORVClientTest, SecondConnectBeforeTheHandshakeAnswerIsRefused) {
+TEST_F(ORVClientTest, SecondConnectWhileTheFirstIsUnderWayIsRefused) {
   server.setResponder([](ScriptedServer::Peer&, const ORVMessagePtr&) {});  // never answers
   LogCapture log;
   client->connect("127.0.0.1", server.port());
-  ASSERT_NE(server.waitForPeer()->waitForMessage(ORVCommandIdHandshake), nullptr);
-  EXPECT_TRUE(client->isConnecting());
-  client->connect("127.0.0.1", server.port());
+  client->connect("127.0.0.1", server.port());  // before the connection completes
   EXPECT_TRUE(log.containsText("A connection attempt is already running"));
+  ASSERT_NE(server.waitForPeer()->waitForMessage(ORVCommandIdHandshake), nullptr);
+  EXPECT_TRUE(client->isConnecting());  // until the handshake answer
+  std::this_thread::sleep_for(100ms);
   EXPECT_EQ(server.peerCount(), 1u);
 }
 
@@ -336,7 +337,10 @@ TEST_F(ORVClientTest, ConnectStopsTheConnectorItReplaces) {
   ScriptedServer other;
   auto oldConnector = client->connector();
   client->connect("127.0.0.1", other.port());
-  ASSERT_NE(events->waitFor(ORVEventTypeConnection, 2), nullptr);
+  auto fresh = events->waitFor(ORVEventTypeConnection, 2);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(*fresh->parameter<bool>("success"), true);
+  EXPECT_EQ(events->count(ORVEventTypeConnectionResume), 0u);  // a new session, not a resume
   EXPECT_FALSE(oldConnector->isStarted());
   std::this_thread::sleep_for(1500ms);  // past the old retry delay
   EXPECT_EQ(server.peerCount(), 1u);

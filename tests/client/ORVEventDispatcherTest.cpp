@@ -73,6 +73,7 @@ TEST(ORVEventDispatcherTest, HandlerMayChangeRegistrationsFromInsideItsCallback)
 TEST(ORVEventDispatcherTest, ConcurrentRegistrationAndPosting) {
   ORVEventDispatcher d;
   auto h = std::make_shared<Counter>();
+  d.addEventHandler(h, 2);
   std::atomic<bool> stop{false};
   std::thread poster([&] {
     while (!stop) d.postEvent(ORVEvent::eventWithType(2));
@@ -80,12 +81,14 @@ TEST(ORVEventDispatcherTest, ConcurrentRegistrationAndPosting) {
   for (int i = 0; i < 2000; ++i) {
     auto extra = std::make_shared<Counter>();
     d.addEventHandler(extra, 2);
-    d.addEventHandler(h, 2);
     d.removeEventHandler(extra, 2);
   }
+  while (h->calls.load() == 0) std::this_thread::yield();
   stop = true;
   poster.join();
-  EXPECT_GT(h->calls, 0);
+  const int seen = h->calls.load();
+  d.postEvent(ORVEvent::eventWithType(2));
+  EXPECT_EQ(h->calls.load(), seen + 1);  // still registered exactly once
 }
 
 TEST(ORVEventTest, ParametersAndDescription) {
