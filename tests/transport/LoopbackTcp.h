@@ -27,8 +27,9 @@ class LoopbackListener {
   uint16_t port() const { return acceptor_.local_endpoint().port(); }
   asio::io_context& io() { return io_; }
 
-  std::unique_ptr<asio::ip::tcp::socket> accept() {
-    auto peer = std::make_unique<asio::ip::tcp::socket>(io_);
+  // The accepted socket runs on `io` when given, so it may outlive the listener.
+  std::unique_ptr<asio::ip::tcp::socket> accept(asio::io_context* io = nullptr) {
+    auto peer = std::make_unique<asio::ip::tcp::socket>(io ? *io : io_);
     acceptor_.accept(*peer);
     return peer;
   }

@@ -105,7 +105,7 @@ class StreamSocketTest : public ::testing::Test {
     const std::size_t connects = recorder->count(Event::Connect);
     ORVError error;
     ASSERT_TRUE(sock->connectToHost(host, listener.port(), 5, error)) << error.message;
-    peer = listener.accept();
+    peer = listener.accept(&peerIo);
     ASSERT_EQ(recorder->waitFor(Event::Connect, connects + 1).back().kind, Event::Connect);
   }
   static std::shared_ptr<const std::vector<uint8_t>> share(std::vector<uint8_t> v) {
@@ -115,6 +115,7 @@ class StreamSocketTest : public ::testing::Test {
   orv::DispatchQueuePtr delegateQueue;
   std::shared_ptr<Recorder> recorder;
   ORVStreamSocketPtr sock;
+  asio::io_context peerIo;  // outlives the test's listeners
   std::unique_ptr<asio::ip::tcp::socket> peer;
 };
 
