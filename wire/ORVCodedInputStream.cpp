@@ -116,8 +116,8 @@ bool ORVCodedInputStream::isAtEnd() { return bufferPos_ == bufferSize_ && !refil
 
 // ---- tags and varints -----------------------------------------------------
 
-int32_t ORVCodedInputStream::readTag() {
-  if (bufferPos_ >= bufferSize_ && !refillBuffer()) {
+int32_t ORVCodedInputStream::readTagSlow() {
+  if (!refillBuffer()) {
     lastTag_ = 0;
     return 0;
   }
@@ -266,7 +266,7 @@ bool ORVCodedInputStream::readString(std::string& value) {
   if (static_cast<int32_t>(n) <= buffered()) {
     const uint8_t* p = buffer_ + bufferPos_;
     if (!ORVIsValidUtf8(p, n)) return false;
-    value.assign(reinterpret_cast<const char*>(p), n);
+    value = std::string(reinterpret_cast<const char*>(p), n);
     bufferPos_ += static_cast<int32_t>(n);
     return true;
   }

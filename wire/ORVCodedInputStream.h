@@ -44,7 +44,13 @@ class ORVCodedInputStream {
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
   // The next byte as a signed 8-bit number, or 0 at the end of input.
-  int32_t readTag();
+  int32_t readTag() {
+    if (bufferPos_ < bufferSize_) {
+      lastTag_ = static_cast<int8_t>(buffer_[bufferPos_++]);
+      return lastTag_;
+    }
+    return readTagSlow();
+  }
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
@@ -89,6 +95,7 @@ class ORVCodedInputStream {
   int64_t maxBytesAvailable() const;
 
  private:
+  int32_t readTagSlow();
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
   // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.

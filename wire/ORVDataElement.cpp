@@ -65,16 +65,16 @@ struct NumberView {
 NumberView numberOf(const ORVDataElement::Value& v) {
   NumberView n;
   switch (v.index()) {
-    case ORVDataTypeBool: n.integer = std::get<1>(v) ? 1 : 0; break;
-    case ORVDataTypeInt32: n.integer = std::get<3>(v); break;
-    case ORVDataTypeInt64: n.integer = std::get<4>(v); break;
-    case ORVDataTypeFloat: n.isInteger = false; n.real = std::get<5>(v); break;
-    case ORVDataTypeDouble: n.isInteger = false; n.real = std::get<6>(v); break;
+    case ORVDataTypeBool: n.integer = (*std::get_if<1>(&v)) ? 1 : 0; break;
+    case ORVDataTypeInt32: n.integer = (*std::get_if<3>(&v)); break;
+    case ORVDataTypeInt64: n.integer = (*std::get_if<4>(&v)); break;
+    case ORVDataTypeFloat: n.isInteger = false; n.real = (*std::get_if<5>(&v)); break;
+    case ORVDataTypeDouble: n.isInteger = false; n.real = (*std::get_if<6>(&v)); break;
     case ORVDataTypeString: {
       // Real reads take the leading number ("2.5" is 2.5); the integer reads
       // below take the leading integer instead.
       n.isInteger = false;
-      n.real = leadingNumber(std::get<7>(v));
+      n.real = leadingNumber((*std::get_if<7>(&v)));
       break;
     }
     default: break;
@@ -190,23 +190,23 @@ std::string ORVDataElement::description() const {
 
 void ORVDataElement::appendDescription(std::string& out) const {
   switch (value_.index()) {
-    case ORVDataTypeBool: out += std::get<1>(value_) ? "YES" : "NO"; break;
+    case ORVDataTypeBool: out += (*std::get_if<1>(&value_)) ? "YES" : "NO"; break;
     case ORVDataTypeByteArray: {
       out += '<';
-      for (uint8_t b : std::get<2>(value_)) {
+      for (uint8_t b : (*std::get_if<2>(&value_))) {
         out += kHexDigits[b >> 4];
         out += kHexDigits[b & 15];
       }
       out += '>';
       break;
     }
-    case ORVDataTypeInt32: out += std::to_string(std::get<3>(value_)); break;
-    case ORVDataTypeInt64: out += std::to_string(std::get<4>(value_)); break;
-    case ORVDataTypeFloat: appendFloat(out, std::get<5>(value_)); break;
-    case ORVDataTypeDouble: appendFloat(out, std::get<6>(value_)); break;
-    case ORVDataTypeString: appendShortened(out, std::get<7>(value_)); break;
-    case ORVDataTypeDataObject: std::get<8>(value_)->appendDescription(out); break;
-    case ORVDataTypeDataArray: std::get<9>(value_)->appendDescription(out); break;
+    case ORVDataTypeInt32: out += std::to_string((*std::get_if<3>(&value_))); break;
+    case ORVDataTypeInt64: out += std::to_string((*std::get_if<4>(&value_))); break;
+    case ORVDataTypeFloat: appendFloat(out, (*std::get_if<5>(&value_))); break;
+    case ORVDataTypeDouble: appendFloat(out, (*std::get_if<6>(&value_))); break;
+    case ORVDataTypeString: appendShortened(out, (*std::get_if<7>(&value_))); break;
+    case ORVDataTypeDataObject: (*std::get_if<8>(&value_))->appendDescription(out); break;
+    case ORVDataTypeDataArray: (*std::get_if<9>(&value_))->appendDescription(out); break;
     default: break;
   }
 }
@@ -215,23 +215,23 @@ uint32_t ORVDataElement::serializedSize() const {
   switch (value_.index()) {
     case ORVDataTypeBool: return 2;
     case ORVDataTypeByteArray: {
-      auto n = static_cast<uint32_t>(std::get<2>(value_).size());
+      auto n = static_cast<uint32_t>((*std::get_if<2>(&value_)).size());
       return 1 + ORVCodedOutputStream::computeRawVarint32Size(n) + n;
     }
     case ORVDataTypeInt32: {
-      int32_t v = std::get<3>(value_);
+      int32_t v = (*std::get_if<3>(&value_));
       return v < 0 ? 11 : 1 + ORVCodedOutputStream::computeRawVarint32Size(static_cast<uint32_t>(v));
     }
     case ORVDataTypeInt64:
-      return 1 + ORVCodedOutputStream::computeRawVarint64Size(static_cast<uint64_t>(std::get<4>(value_)));
+      return 1 + ORVCodedOutputStream::computeRawVarint64Size(static_cast<uint64_t>((*std::get_if<4>(&value_))));
     case ORVDataTypeFloat: return 5;
     case ORVDataTypeDouble: return 9;
     case ORVDataTypeString: {
-      auto n = static_cast<uint32_t>(std::get<7>(value_).size());
+      auto n = static_cast<uint32_t>((*std::get_if<7>(&value_)).size());
       return 1 + ORVCodedOutputStream::computeRawVarint32Size(n) + n;
     }
-    case ORVDataTypeDataObject: return ORVAddSizes(1, std::get<8>(value_)->serializedSize());
-    case ORVDataTypeDataArray: return ORVAddSizes(1, std::get<9>(value_)->serializedSize());
+    case ORVDataTypeDataObject: return ORVAddSizes(1, (*std::get_if<8>(&value_))->serializedSize());
+    case ORVDataTypeDataArray: return ORVAddSizes(1, (*std::get_if<9>(&value_))->serializedSize());
     default:
       orv::log("ORVDataElement::serializedSize", "Invalid data type: " + std::to_string(value_.index()));
       return 0;
@@ -240,19 +240,19 @@ uint32_t ORVDataElement::serializedSize() const {
 
 bool ORVDataElement::writeToCodedOutputStream(ORVCodedOutputStream& output) const {
   switch (value_.index()) {
-    case ORVDataTypeBool: output.writeBool(std::get<1>(value_)); return true;
-    case ORVDataTypeByteArray: output.writeData(std::get<2>(value_)); return true;
-    case ORVDataTypeInt32: output.writeInt32(std::get<3>(value_)); return true;
-    case ORVDataTypeInt64: output.writeInt64(std::get<4>(value_)); return true;
-    case ORVDataTypeFloat: output.writeFloat(std::get<5>(value_)); return true;
-    case ORVDataTypeDouble: output.writeDouble(std::get<6>(value_)); return true;
-    case ORVDataTypeString: output.writeString(std::get<7>(value_)); return true;
+    case ORVDataTypeBool: output.writeBool((*std::get_if<1>(&value_))); return true;
+    case ORVDataTypeByteArray: output.writeData((*std::get_if<2>(&value_))); return true;
+    case ORVDataTypeInt32: output.writeInt32((*std::get_if<3>(&value_))); return true;
+    case ORVDataTypeInt64: output.writeInt64((*std::get_if<4>(&value_))); return true;
+    case ORVDataTypeFloat: output.writeFloat((*std::get_if<5>(&value_))); return true;
+    case ORVDataTypeDouble: output.writeDouble((*std::get_if<6>(&value_))); return true;
+    case ORVDataTypeString: output.writeString((*std::get_if<7>(&value_))); return true;
     case ORVDataTypeDataObject:
       output.writeTag(ORVDataTypeDataObject);
-      return std::get<8>(value_)->writeToCodedOutputStream(output);
+      return (*std::get_if<8>(&value_))->writeToCodedOutputStream(output);
     case ORVDataTypeDataArray:
       output.writeTag(ORVDataTypeDataArray);
-      return std::get<9>(value_)->writeToCodedOutputStream(output);
+      return (*std::get_if<9>(&value_))->writeToCodedOutputStream(output);
     default:
       orv::log("ORVDataElement::writeToCodedOutputStream",
                "Invalid data type: " + std::to_string(value_.index()));

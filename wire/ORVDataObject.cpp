@@ -1,5 +1,6 @@
 #include "wire/ORVDataObject.h"
 
+#include <cstring>
 #include <istream>
 
 #include "platform/Log.h"
@@ -14,6 +15,12 @@
 
 namespace {
 constexpr uint32_t kNotComputed = 0xFFFFFFFFu;
+
+// Keys are short and mostly differ in length or first byte, so those are
+// compared before calling memcmp.
+inline bool sameKey(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a.empty() || (a[0] == b[0] && std::memcmp(a.data(), b.data(), a.size()) == 0));
+}
 }
 
 ORVDataObject::ORVDataObject(Entries entries) : entries_(std::move(entries)) {
@@ -21,6 +28,9 @@ ORVDataObject::ORVDataObject(Entries entries) : entries_(std::move(entries)) {
     index_.rebuild(entries_.size(), [this](size_t i) -> std::string_view { return entries_[i].first; });
   }
 }
+
+ORVDataObject::ORVDataObject(Entries entries, ORVKeyIndex index)
+    : entries_(std::move(entries)), index_(std::move(index)) {}
 
 const ORVDataObjectPtr& ORVDataObject::dataObject() {
   static const ORVDataObjectPtr empty = std::make_shared<const ORVDataObject>(Entries{});
@@ -39,7 +49,7 @@ ORVDataObjectBuilder ORVDataObject::builderWithCapacity(uint32_t capacity) {
 const ORVDataElement* ORVDataObject::elementForKey(std::string_view key) const {
   if (index_.empty()) {
     for (const Entry& e : entries_) {
-      if (e.first == key) return &e.second;
+      if (sameKey(e.first, key)) return &e.second;
     }
     return nullptr;
   }
@@ -188,16 +198,46 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     out = dataObject();
     return true;
   }
-  ORVDataObjectBuilder builder(static_cast<uint32_t>(ORVReserveFor(count, input)));
+  // Entries are collected here directly rather than through a builder: the
+  // count is already checked, and a key read twice keeps its first position
+  // and takes the later value, as a builder put does.
+  Entries entries;
+  entries.reserve(ORVReserveFor(count, input));
+  ORVKeyIndex index;
+  auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   for (uint32_t i = 0; i < count; ++i) {
     std::string key;
     if (!input.readString(key)) return false;
     int32_t tag = input.readTag();
-    bool ok = ORVReadElement(input, tag, kOperation,
-                             [&](ORVDataElement&& element) { builder.putElement(std::move(element), std::move(key)); });
+    bool ok = ORVReadElement(input, tag, kOperation, [&](ORVDataElement&& element) {
+      int64_t pos = -1;
+      if (index.empty()) {
+        for (size_t k = 0; k < entries.size(); ++k) {
+          if (sameKey(entries[k].first, key)) {
+            pos = static_cast<int64_t>(k);
+            break;
+          }
+        }
+      } else {
+        pos = index.find(key, keyAt);
+      }
+      if (pos >= 0) {
+        entries[static_cast<size_t>(pos)].second = std::move(element);
+        return;
+      }
+      entries.emplace_back(std::move(key), std::move(element));
+      size_t n = entries.size();
+      if (n > ORVKeyIndex::kLinearLimit) {
+        if (index.empty()) {
+          index.rebuild(n, keyAt);
+        } else {
+          index.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
+        }
+      }
+    });
     if (!ok) return false;
   }
-  out = builder.build();
+  out = std::make_shared<const ORVDataObject>(std::move(entries), std::move(index));
   return true;
 }
 
@@ -227,7 +267,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::istream& stream)
 int64_t ORVDataObjectBuilder::find(std::string_view key) const {
   if (index_.empty()) {
     for (size_t i = 0; i < entries_.size(); ++i) {
-      if (entries_[i].first == key) return static_cast<int64_t>(i);
+      if (sameKey(entries_[i].first, key)) return static_cast<int64_t>(i);
     }
     return -1;
   }
@@ -285,7 +325,7 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::putDataArray(ORVDataArrayPtr value, 
 ORVDataObjectBuilder& ORVDataObjectBuilder::putElement(ORVDataElement element, std::string_view key) {
   return store(std::move(element), key);
 }
-ORVDataObjectBuilder& ORVDataObjectBuilder::putElement(ORVDataElement element, std::string&& key) {
+ORVDataObjectBuilder& ORVDataObjectBuilder::putElement(ORVDataElement&& element, std::string&& key) {
   return store(std::move(element), std::move(key));
 }
 
@@ -302,7 +342,7 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::removeObjectForKey(std::string_view 
 }
 
 ORVDataObjectPtr ORVDataObjectBuilder::build() {
-  auto object = std::make_shared<const ORVDataObject>(std::move(entries_));
+  auto object = std::make_shared<const ORVDataObject>(std::move(entries_), std::move(index_));
   entries_.clear();
   index_.clear();
   return object;

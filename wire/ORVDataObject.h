@@ -31,6 +31,9 @@ class ORVDataObject {
 
   // Takes the entries as they are; keys must be unique (builders ensure it).
   explicit ORVDataObject(Entries entries);
+  // Takes entries whose keys are unique together with their index (as the
+  // builder and the parser keep them), so the index is not built twice.
+  ORVDataObject(Entries entries, ORVKeyIndex index);
   ORVDataObject(const ORVDataObject&) = delete;
   ORVDataObject& operator=(const ORVDataObject&) = delete;
 
@@ -113,7 +116,7 @@ class ORVDataObjectBuilder {
   ORVDataObjectBuilder& putDataArray(ORVDataArrayPtr value, std::string_view key);
   ORVDataObjectBuilder& putElement(ORVDataElement element, std::string_view key);
   // Same as putElement for a key owned by the caller (saves a copy in parsing).
-  ORVDataObjectBuilder& putElement(ORVDataElement element, std::string&& key);
+  ORVDataObjectBuilder& putElement(ORVDataElement&& element, std::string&& key);
   ORVDataObjectBuilder& removeObjectForKey(std::string_view key);
 
   size_t count() const { return entries_.size(); }

@@ -1,47 +1,51 @@
 #pragma once
 // Strict UTF-8 validation for text read from the wire: no overlong forms, no
 // UTF-16 surrogates, nothing above U+10FFFF, no cut-off sequences.
+//
+// Runs of ASCII are skipped eight bytes at a time; multi-byte characters
+// (every Vietnamese letter with a diacritic) are checked by their lead byte
+// without decoding the code point.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
-  size_t i = 0;
-  while (i < n) {
-    // ASCII runs, eight bytes at a time: the common case for keys and texts.
-    while (i + 8 <= n) {
+  const uint8_t* end = p + n;
+  while (p < end) {
+    if (end - p >= 8) {
       uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      if (word & 0x8080808080808080ull) break;
-      i += 8;
+      std::memcpy(&word, p, 8);
+      uint64_t high = word & 0x8080808080808080ull;
+      if (high == 0) {
+        p += 8;
+        continue;
+      }
+      p += __builtin_ctzll(high) >> 3;  // to the first byte with its high bit set
     }
-    if (i >= n) break;
-    uint8_t c = p[i];
+    uint8_t c = *p;
     if (c < 0x80) {
-      ++i;
+      ++p;
       continue;
     }
-    size_t len;
-    uint32_t min;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2; min = 0x80; cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3; min = 0x800; cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4; min = 0x10000; cp = c & 0x07;
-    } else {
+    if (c < 0xE0) {
+      if (c < 0xC2 || end - p < 2 || (p[1] & 0xC0) != 0x80) return false;
+      p += 2;
+      continue;
+    }
+    if (c < 0xF0) {
+      if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return false;
+      if (c == 0xE0 && p[1] < 0xA0) return false;   // overlong
+      if (c == 0xED && p[1] >= 0xA0) return false;  // surrogate
+      p += 3;
+      continue;
+    }
+    if (c > 0xF4 || end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) {
       return false;
     }
-    if (n - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      uint8_t cc = p[i + k];
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
+    if (c == 0xF0 && p[1] < 0x90) return false;   // overlong
+    if (c == 0xF4 && p[1] >= 0x90) return false;  // above U+10FFFF
+    p += 4;
   }
   return true;
 }
