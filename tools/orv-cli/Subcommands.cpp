@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "tools/orv-cli/CallCommand.h"
 #include "tools/orv-cli/CodecCommands.h"
 
 namespace orvcli {
@@ -10,6 +11,7 @@ const std::vector<Subcommand>& subcommands() {
   static const std::vector<Subcommand> table = [] {
     std::vector<Subcommand> all;
     for (const Subcommand& s : codecSubcommands()) all.push_back(s);
+    for (const Subcommand& s : callSubcommands()) all.push_back(s);
     // Other modules append their entries here.
     return all;
   }();
