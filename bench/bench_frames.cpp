@@ -1,7 +1,8 @@
 // Frames decoded per second from one buffer holding 10,000 catalogue answers,
 // plain and compressed, fed to the frame decoder as one chunk and as 64 KiB
 // socket-sized chunks. Baselines in the same run: memcpy of the plain buffer
-// and raw snappy uncompress of the compressed payloads (the same bytes).
+// and raw snappy uncompress of the compressed payloads (the same bytes), and
+// the message parser alone over the plain payloads.
 //
 //   build/bench/bench_frames [--benchmark_filter=...]
 
@@ -51,6 +52,7 @@ struct Corpus {
   std::vector<uint8_t> plain;       // 10,000 plain frames back to back
   std::vector<uint8_t> compressed;  // the same answers, compressed frames
   std::vector<std::pair<size_t, size_t>> payloads;  // offset, length in `compressed`
+  std::vector<std::pair<size_t, size_t>> plainPayloads;  // offset, length in `plain`
   size_t plainPayloadBytes = 0;
 
   Corpus() {
@@ -59,6 +61,8 @@ struct Corpus {
       const ORVMessagePtr m = catalogueAnswer(i);
       const auto p = ORVFrameWriter::buildFrame(*m, UINT32_MAX, UINT32_MAX, &snappy);
       const auto c = ORVFrameWriter::buildFrame(*m, 0, UINT32_MAX, &snappy);
+      plainPayloads.emplace_back(plain.size() + p->length - (p->buffer.size() - 6),
+                                 p->buffer.size() - 6);
       plain.insert(plain.end(), p->bytes().begin(), p->bytes().end());
       const uint32_t prefix = c->length - static_cast<uint32_t>(c->buffer.size() - 6) - 1;
       payloads.emplace_back(compressed.size() + 1 + prefix, c->buffer.size() - 6);
@@ -134,11 +138,31 @@ void BM_BaselineSnappyUncompress(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(c.compressed.size()));
 }
 
+// The message parser alone over the same plain payloads, in place: what the
+// frame decoder adds on top of it is the difference to BM_DecodeFramesPlain.
+void BM_BaselineParseOnly(benchmark::State& state) {
+  const Corpus& c = corpus();
+  for (auto _ : state) {
+    for (const auto& [offset, length] : c.plainPayloads) {
+      ORVMessagePtr message;
+      if (!ORVMessage::parseMessage(message, c.plain, static_cast<uint32_t>(offset),
+                                    static_cast<uint32_t>(length))) {
+        state.SkipWithError("parse failed");
+        return;
+      }
+      benchmark::DoNotOptimize(message.get());
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kAnswers);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(c.plain.size()));
+}
+
 }  // namespace
 
 BENCHMARK(BM_DecodeFramesPlain)->Arg(0)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeFramesCompressed)->Arg(0)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineMemcpyPlain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineSnappyUncompress)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineParseOnly)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -277,6 +277,25 @@ bool ORVCodedInputStream::readString(std::string& value) {
   return true;
 }
 
+bool ORVCodedInputStream::readStringView(std::string_view& view, std::string& scratch) {
+  uint32_t n;
+  if (!readRawVarint32(n)) return false;
+  if (n > static_cast<uint32_t>(kNoLimit)) return false;
+  if (static_cast<int32_t>(n) <= buffered()) {
+    const uint8_t* p = buffer_ + bufferPos_;
+    if (!ORVIsValidUtf8(p, n)) return false;
+    view = std::string_view(reinterpret_cast<const char*>(p), n);
+    bufferPos_ += static_cast<int32_t>(n);
+    return true;
+  }
+  std::string text;
+  if (!readRawInto(text, static_cast<int32_t>(n))) return false;
+  if (!ORVIsValidUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size())) return false;
+  scratch = std::move(text);
+  view = scratch;
+  return true;
+}
+
 bool ORVCodedInputStream::readData(std::vector<uint8_t>& value) {
   uint32_t n;
   if (!readRawVarint32(n)) return false;

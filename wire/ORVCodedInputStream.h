@@ -17,6 +17,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "wire/ORVDataElement.h"
@@ -60,6 +61,13 @@ class ORVCodedInputStream {
   bool readDouble(double& value);
   // Fails on invalid UTF-8.
   bool readString(std::string& value);
+  // Same as readString, without building a string: `view` points into the
+  // stream's buffer, or into `scratch` when the text crosses a refill; it is
+  // valid until the next read.
+  bool readStringView(std::string_view& view, std::string& scratch);
+  // In memory mode the buffer is the caller's bytes and never refilled, so a
+  // view from readStringView stays valid across later reads.
+  bool viewsStayValid() const { return input_ == nullptr; }
   bool readData(std::vector<uint8_t>& value);
   // Nested values: fail without reading when the recursion limit is reached.
   bool readDataObject(ORVDataObjectPtr& value);

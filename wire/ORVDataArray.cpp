@@ -144,13 +144,18 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
   }
   Elements elements;
   elements.reserve(ORVReserveFor(count, input));
+  uint64_t elementsSize = 0;
   for (uint32_t i = 0; i < count; ++i) {
     int32_t tag = input.readTag();
     bool ok = ORVReadElement(input, tag, kOperation,
-                             [&](ORVDataElement&& element) { elements.push_back(std::move(element)); });
+                             [&](auto index, auto&& value) {
+      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value)).serializedSize();
+    });
     if (!ok) return false;
   }
-  out = std::make_shared<const ORVDataArray>(std::move(elements));
+  auto array = std::make_shared<const ORVDataArray>(std::move(elements));
+  array->presetSerializedSize(elementsSize);
+  out = std::move(array);
   return true;
 }
 
@@ -179,6 +184,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::istream& stream) {
 
 ORVDataArrayBuilder& ORVDataArrayBuilder::addElement(ORVDataElement element) {
   if (elements_.size() >= ORVMaxCollectionSize) throw ORVInternalInconsistencyException("Size limit exceeded");
+  elementsSize_ += element.serializedSize();
   elements_.push_back(std::move(element));
   return *this;
 }
@@ -216,12 +222,15 @@ ORVDataArrayBuilder& ORVDataArrayBuilder::removeObjectAtIndex(size_t index) {
     throw std::out_of_range("index " + std::to_string(index) + " beyond bounds [0 .. " +
                             std::to_string(elements_.size()) + ")");
   }
+  elementsSize_ -= elements_[index].serializedSize();
   elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(index));
   return *this;
 }
 
 ORVDataArrayPtr ORVDataArrayBuilder::build() {
   auto array = std::make_shared<const ORVDataArray>(std::move(elements_));
+  array->presetSerializedSize(elementsSize_);
   elements_.clear();
+  elementsSize_ = 0;
   return array;
 }

@@ -67,6 +67,10 @@ class ORVDataArray {
   static bool parseDataArray(ORVDataArrayPtr& out, std::istream& stream);
 
  private:
+  friend class ORVDataArrayBuilder;
+  void presetSerializedSize(uint64_t elementsSize) const {
+    memoizedSerializedSize_.store(ORVCollectionSize(elements_.size(), elementsSize), std::memory_order_relaxed);
+  }
   const ORVDataElement& checkedAt(size_t index) const;
   Elements elements_;
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
@@ -99,4 +103,5 @@ class ORVDataArrayBuilder {
 
  private:
   ORVDataArray::Elements elements_;
+  uint64_t elementsSize_ = 0;  // summed encoded size of the elements
 };

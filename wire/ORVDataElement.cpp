@@ -116,6 +116,8 @@ void appendFloat(std::string& out, Float value) {
 
 }  // namespace
 
+void ORVDataElement::throwNullValue() { throw ORVInvalidArgumentException("null data object or array"); }
+
 ORVDataElement ORVDataElement::dataElementWithDataObject(ORVDataObjectPtr value) {
   if (!value) throw ORVInvalidArgumentException("null data object");
   return ORVDataElement(Value(std::in_place_index<8>, std::move(value)));

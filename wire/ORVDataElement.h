@@ -47,6 +47,18 @@ inline uint32_t ORVAddSizes(uint32_t a, uint32_t b) {
   return sum >= ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(sum);
 }
 
+// Bytes of the varint for a length or count below 2^32.
+inline uint32_t ORVVarint32Size(uint64_t value) {
+  return value < (1u << 7) ? 1 : value < (1u << 14) ? 2 : value < (1u << 21) ? 3 : value < (1u << 28) ? 4 : 5;
+}
+
+// Size of a collection from its entry count and the summed size of its
+// entries, saturated like ORVAddSizes.
+inline uint32_t ORVCollectionSize(size_t count, uint64_t entriesSize) {
+  uint64_t total = ORVVarint32Size(count) + entriesSize;
+  return total >= ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(total);
+}
+
 class ORVDataElement {
  public:
   // The held value; the alternative index matches the type code (index 0 is
@@ -68,6 +80,16 @@ class ORVDataElement {
   // Throws ORVInvalidArgumentException for a null object or array.
   static ORVDataElement dataElementWithDataObject(ORVDataObjectPtr value);
   static ORVDataElement dataElementWithDataArray(ORVDataArrayPtr value);
+
+  // Builds the value of type code I in place (the parsers use it to avoid a
+  // move per element). A null object or array is refused as by the factories.
+  template <size_t I, typename... Args>
+  explicit ORVDataElement(std::in_place_index_t<I> index, Args&&... args) : value_(index, std::forward<Args>(args)...) {
+    static_assert(I >= 1 && I <= 9, "not a type code");
+    if constexpr (I >= 8) {
+      if (!*std::get_if<I>(&value_)) throwNullValue();
+    }
+  }
 
   ORVDataType type() const { return static_cast<ORVDataType>(value_.index()); }
   const Value& value() const { return value_; }
@@ -105,5 +127,6 @@ class ORVDataElement {
 
  private:
   explicit ORVDataElement(Value value) : value_(std::move(value)) {}
+  [[noreturn]] static void throwNullValue();
   Value value_;
 };

@@ -203,15 +203,24 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   // and takes the later value, as a builder put does.
   Entries entries;
   entries.reserve(ORVReserveFor(count, input));
-  ORVKeyIndex index;
+  ORVKeyIndex keyIndex;
+  uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   for (uint32_t i = 0; i < count; ++i) {
-    std::string key;
-    if (!input.readString(key)) return false;
+    // The key stays a view into the input until its entry is made. A byte
+    // stream may refill its buffer while the element is read, so there the
+    // key is first copied into the scratch string.
+    std::string_view key;
+    std::string keyScratch;
+    if (!input.readStringView(key, keyScratch)) return false;
+    if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
+      keyScratch.assign(key);
+      key = keyScratch;
+    }
     int32_t tag = input.readTag();
-    bool ok = ORVReadElement(input, tag, kOperation, [&](ORVDataElement&& element) {
+    bool ok = ORVReadElement(input, tag, kOperation, [&](auto index, auto&& value) {
       int64_t pos = -1;
-      if (index.empty()) {
+      if (keyIndex.empty()) {
         for (size_t k = 0; k < entries.size(); ++k) {
           if (sameKey(entries[k].first, key)) {
             pos = static_cast<int64_t>(k);
@@ -219,25 +228,33 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
           }
         }
       } else {
-        pos = index.find(key, keyAt);
+        pos = keyIndex.find(key, keyAt);
       }
       if (pos >= 0) {
-        entries[static_cast<size_t>(pos)].second = std::move(element);
+        // A key read again keeps its first position and takes the later value.
+        Entry& entry = entries[static_cast<size_t>(pos)];
+        entriesSize -= entry.second.serializedSize();
+        entry.second = ORVDataElement(index, std::forward<decltype(value)>(value));
+        entriesSize += entry.second.serializedSize();
         return;
       }
-      entries.emplace_back(std::move(key), std::move(element));
+      Entry& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                                          std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
+      entriesSize += entrySize(entry.first, entry.second);
       size_t n = entries.size();
       if (n > ORVKeyIndex::kLinearLimit) {
-        if (index.empty()) {
-          index.rebuild(n, keyAt);
+        if (keyIndex.empty()) {
+          keyIndex.rebuild(n, keyAt);
         } else {
-          index.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
+          keyIndex.insert(entry.first, static_cast<uint32_t>(n - 1), keyAt);
         }
       }
     });
     if (!ok) return false;
   }
-  out = std::make_shared<const ORVDataObject>(std::move(entries), std::move(index));
+  auto object = std::make_shared<const ORVDataObject>(std::move(entries), std::move(keyIndex));
+  object->presetSerializedSize(entriesSize);
+  out = std::move(object);
   return true;
 }
 
@@ -279,9 +296,13 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::store(ORVDataElement&& element, Key&
   if (entries_.size() >= ORVMaxCollectionSize) throw ORVInternalInconsistencyException("Size limit exceeded");
   int64_t pos = find(key);
   if (pos >= 0) {
-    entries_[static_cast<size_t>(pos)].second = std::move(element);
+    ORVDataObject::Entry& entry = entries_[static_cast<size_t>(pos)];
+    entriesSize_ += element.serializedSize();
+    entriesSize_ -= entry.second.serializedSize();
+    entry.second = std::move(element);
     return *this;
   }
+  entriesSize_ += ORVDataObject::entrySize(key, element);
   entries_.emplace_back(std::string(std::forward<Key>(key)), std::move(element));
   size_t n = entries_.size();
   if (n > ORVKeyIndex::kLinearLimit) {
@@ -332,6 +353,7 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::putElement(ORVDataElement&& element,
 ORVDataObjectBuilder& ORVDataObjectBuilder::removeObjectForKey(std::string_view key) {
   int64_t pos = find(key);
   if (pos < 0) return *this;
+  entriesSize_ -= ORVDataObject::entrySize(entries_[static_cast<size_t>(pos)].first, entries_[static_cast<size_t>(pos)].second);
   entries_.erase(entries_.begin() + pos);
   if (entries_.size() > ORVKeyIndex::kLinearLimit) {
     index_.rebuild(entries_.size(), [this](size_t i) -> std::string_view { return entries_[i].first; });
@@ -343,7 +365,9 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::removeObjectForKey(std::string_view 
 
 ORVDataObjectPtr ORVDataObjectBuilder::build() {
   auto object = std::make_shared<const ORVDataObject>(std::move(entries_), std::move(index_));
+  object->presetSerializedSize(entriesSize_);
   entries_.clear();
   index_.clear();
+  entriesSize_ = 0;
   return object;
 }

@@ -91,6 +91,16 @@ class ORVDataObject {
   static bool parseDataObject(ORVDataObjectPtr& out, std::istream& stream);
 
  private:
+  friend class ORVDataObjectBuilder;
+  // Builders and the parser add up the entry sizes as they go, so a new
+  // value starts with its size known and its first encode walks it once.
+  void presetSerializedSize(uint64_t entriesSize) const {
+    memoizedSerializedSize_.store(ORVCollectionSize(entries_.size(), entriesSize), std::memory_order_relaxed);
+  }
+  static uint64_t entrySize(std::string_view key, const ORVDataElement& element) {
+    return ORVVarint32Size(key.size()) + key.size() + element.serializedSize();
+  }
+
   Entries entries_;
   ORVKeyIndex index_;  // built only for objects above ORVKeyIndex::kLinearLimit keys
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
@@ -130,4 +140,5 @@ class ORVDataObjectBuilder {
 
   ORVDataObject::Entries entries_;
   ORVKeyIndex index_;
+  uint64_t entriesSize_ = 0;  // summed encoded size of the entries
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Reads the payload of one element after its type byte; shared by the object
-// and array parsers. An unknown tag logs "Invalid data type: %d" under the
+// and array parsers. The sink gets the type index and the value, to build the
+// element in place. An unknown tag logs "Invalid data type: %d" under the
 // caller's operation name; a payload that cannot be read fails silently.
 
 #include <string>
@@ -18,55 +19,56 @@ inline bool ORVReadElement(ORVCodedInputStream& input, int32_t tag, std::string_
     case ORVDataTypeBool: {
       bool v;
       if (!input.readBool(v)) return false;
-      sink(ORVDataElement::dataElementWithBool(v));
+      sink(std::in_place_index<1>, v);
       return true;
     }
     case ORVDataTypeByteArray: {
       std::vector<uint8_t> v;
       if (!input.readData(v)) return false;
-      sink(ORVDataElement::dataElementWithByteArray(std::move(v)));
+      sink(std::in_place_index<2>, std::move(v));
       return true;
     }
     case ORVDataTypeInt32: {
       int32_t v;
       if (!input.readInt32(v)) return false;
-      sink(ORVDataElement::dataElementWithInt32(v));
+      sink(std::in_place_index<3>, v);
       return true;
     }
     case ORVDataTypeInt64: {
       int64_t v;
       if (!input.readInt64(v)) return false;
-      sink(ORVDataElement::dataElementWithInt64(v));
+      sink(std::in_place_index<4>, v);
       return true;
     }
     case ORVDataTypeFloat: {
       float v;
       if (!input.readFloat(v)) return false;
-      sink(ORVDataElement::dataElementWithFloat(v));
+      sink(std::in_place_index<5>, v);
       return true;
     }
     case ORVDataTypeDouble: {
       double v;
       if (!input.readDouble(v)) return false;
-      sink(ORVDataElement::dataElementWithDouble(v));
+      sink(std::in_place_index<6>, v);
       return true;
     }
     case ORVDataTypeString: {
-      std::string v;
-      if (!input.readString(v)) return false;
-      sink(ORVDataElement::dataElementWithString(std::move(v)));
+      std::string_view v;
+      std::string scratch;
+      if (!input.readStringView(v, scratch)) return false;
+      sink(std::in_place_index<7>, v);
       return true;
     }
     case ORVDataTypeDataObject: {
       ORVDataObjectPtr v;
       if (!input.readDataObject(v)) return false;
-      sink(ORVDataElement::dataElementWithDataObject(std::move(v)));
+      sink(std::in_place_index<8>, std::move(v));
       return true;
     }
     case ORVDataTypeDataArray: {
       ORVDataArrayPtr v;
       if (!input.readDataArray(v)) return false;
-      sink(ORVDataElement::dataElementWithDataArray(std::move(v)));
+      sink(std::in_place_index<9>, std::move(v));
       return true;
     }
     default:

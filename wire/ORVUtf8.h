@@ -10,7 +10,19 @@
 #include <cstdint>
 #include <cstring>
 
+bool ORVIsValidUtf8Slow(const uint8_t* p, size_t n);
+
+// Short ASCII texts (most keys) are checked inline; the rest out of line.
 inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
+  if (n <= 8) {
+    uint8_t any = 0;
+    for (size_t i = 0; i < n; ++i) any |= p[i];
+    if (any < 0x80) return true;
+  }
+  return ORVIsValidUtf8Slow(p, n);
+}
+
+inline bool ORVIsValidUtf8Slow(const uint8_t* p, size_t n) {
   const uint8_t* end = p + n;
   while (p < end) {
     if (end - p >= 8) {

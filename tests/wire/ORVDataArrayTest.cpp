@@ -193,6 +193,14 @@ TEST(ORVDataArrayTest, ByteStreamInputGivesTheSameValueForEveryChunkSize) {
   builder.addString(std::string(5000, 'x')).addString("Tiếng Việt có dấu");
   for (int i = 0; i < 600; ++i) builder.addInt32(i * 7919 - 1000000).addDouble(i / 3.0);
   builder.addByteArray(std::vector<uint8_t>(4096, 0xab)).addInt64(INT64_MIN);
+  // Objects whose keys and texts straddle buffer refills.
+  for (int i = 0; i < 300; ++i) {
+    builder.addDataObject(ORVDataObject::builder()
+                              .putString("Giá " + std::to_string(i) + ".000đ", "pri")
+                              .putInt32(i, "khóa dài hơn mười sáu byte " + std::to_string(i))
+                              .putString("x", "pri")  // replaces the first value in place
+                              .build());
+  }
   ORVDataArrayPtr value = builder.build();
   std::vector<uint8_t> bytes = value->data();
   bytes.push_back(0x42);  // trailing byte after the value

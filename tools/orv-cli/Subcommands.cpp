@@ -4,12 +4,15 @@
 
 #include "tools/orv-cli/CallCommand.h"
 #include "tools/orv-cli/CodecCommands.h"
+#include "tools/orv-cli/MessageCommands.h"
 
 namespace orvcli {
 
 const std::vector<Subcommand>& subcommands() {
   static const std::vector<Subcommand> table = [] {
     std::vector<Subcommand> all;
+    // Before the value codec: these share its names and forward to it.
+    for (const Subcommand& s : messageSubcommands()) all.push_back(s);
     for (const Subcommand& s : codecSubcommands()) all.push_back(s);
     for (const Subcommand& s : callSubcommands()) all.push_back(s);
     // Other modules append their entries here.
