@@ -614,7 +614,10 @@ bool ORVDatagramSocket::beginReceiving(ORVError& error) {
 }
 
 void ORVDatagramSocket::pauseReceiving() {
-  socketQueue_->sync([&] { receiveMode_ = Receive::Off; });
+  socketQueue_->sync([&] {
+    receiveMode_ = Receive::Off;
+    ++onceTicket_;
+  });
 }
 
 bool ORVDatagramSocket::startReceiving(Receive mode, ORVError& error) {
@@ -626,6 +629,7 @@ bool ORVDatagramSocket::startReceiving(Receive mode, ORVError& error) {
   }
   if (receiveMode_ == Receive::Continuous && mode == Receive::Once) return true;  // already receiving
   receiveMode_ = mode;
+  ++onceTicket_;
   // Datagrams that came in while paused go first.
   while (!io_->held.empty() && receiveMode_ != Receive::Off) {
     auto [data, from] = std::move(io_->held.front());
@@ -652,6 +656,12 @@ void ORVDatagramSocket::receiveOn(bool v6) {
         auto self = weak.lock();
         if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
         (v6 ? self->receiving6_ : self->receiving4_) = false;
+        if (ec == asio::error::connection_refused) {
+          // An ICMP "port unreachable" for an earlier send: that datagram was
+          // lost, but the socket still works. Keep receiving.
+          self->receiveOn(v6);
+          return;
+        }
         if (ec) {
           self->closeWithError(posixError(ec, "Error in recvfrom() function"));
           return;
@@ -668,7 +678,8 @@ void ORVDatagramSocket::receiveOn(bool v6) {
 }
 
 void ORVDatagramSocket::deliver(std::shared_ptr<std::vector<uint8_t>> data, ORVDatagramAddress from) {
-  if (receiveMode_ == Receive::Once) receiveMode_ = Receive::Off;
+  const bool once = receiveMode_ == Receive::Once;
+  if (once) receiveMode_ = Receive::Off;
   if (!receiveFilter_) {
     notifyDelegate([data, from](ORVDatagramSocketDelegate& d, ORVDatagramSocket& s) {
       d.udpSocket(s, std::span<const uint8_t>(*data), from, std::any());
@@ -677,9 +688,23 @@ void ORVDatagramSocket::deliver(std::shared_ptr<std::vector<uint8_t>> data, ORVD
   }
   // Filtered datagrams go to the delegate from the filter queue, in the order
   // the filter saw them.
-  receiveFilterQueue_->async([weak = weak_from_this(), filter = receiveFilter_, data, from] {
+  // A datagram the filter refuses does not use up a receiveOnce: receiving
+  // resumes unless the caller changed the mode meanwhile.
+  const unsigned long onceTicket = once ? ++onceTicket_ : 0;
+  receiveFilterQueue_->async([weak = weak_from_this(), filter = receiveFilter_, data, from, onceTicket] {
     std::any context;
-    if (!filter(std::span<const uint8_t>(*data), from, context)) return;
+    if (!filter(std::span<const uint8_t>(*data), from, context)) {
+      if (onceTicket == 0) return;
+      if (auto self = weak.lock()) {
+        self->socketQueue_->async([weak, onceTicket] {
+          auto self = weak.lock();
+          if (!self || self->onceTicket_ != onceTicket || self->receiveMode_ != Receive::Off) return;
+          ORVError ignored;
+          self->startReceiving(Receive::Once, ignored);
+        });
+      }
+      return;
+    }
     if (auto self = weak.lock()) {
       self->notifyDelegate([data, from, context](ORVDatagramSocketDelegate& d, ORVDatagramSocket& s) {
         d.udpSocket(s, std::span<const uint8_t>(*data), from, context);

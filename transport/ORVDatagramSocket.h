@@ -199,6 +199,7 @@ class ORVDatagramSocket : public std::enable_shared_from_this<ORVDatagramSocket>
   bool receiving6_ = false;
   Receive receiveMode_ = Receive::Off;
   unsigned long epoch_ = 0;
+  unsigned long onceTicket_ = 0;  // a receiveOnce waiting for the filter's answer
   std::deque<Packet> sends_;
   SendFilter sendFilter_;
   orv::DispatchQueuePtr sendFilterQueue_;

@@ -242,6 +242,46 @@ TEST_F(DatagramSocketTest, PauseFiltersAndCloseAfterSending) {
   ASSERT_TRUE(sockB->bindToPort(0, "127.0.0.1", error));  // usable again after close
 }
 
+TEST_F(DatagramSocketTest, RefusedDatagramsNeitherUseUpReceiveOnceNorCloseTheSocket) {
+  ASSERT_TRUE(sockB->bindToPort(0, "127.0.0.1", error));
+  sockB->setReceiveFilter([](std::span<const uint8_t> data, const ORVDatagramAddress&,
+                             std::any&) { return data[0] != 'x'; },
+                          orv::DispatchQueue::serial("test.udp.filter"));
+  ASSERT_TRUE(sockB->receiveOnce(error));
+  const ORVDatagramAddress toB(asio::ip::make_address("127.0.0.1"), sockB->localPort());
+  sockA->sendData(text("xno"), toB, -1, 1);
+  sockA->sendData(text("yes"), toB, -1, 2);
+  auto got = b->waitFor(UdpEvent::Received);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].data, "yes");
+
+  // A connected socket whose peer is gone gets an ICMP refusal: the datagram
+  // is lost, the socket stays open.
+  uint16_t deadPort;
+  {
+    auto gone = ORVDatagramSocket::create(b, queue);
+    ASSERT_TRUE(gone->bindToPort(0, "127.0.0.1", error));
+    deadPort = gone->localPort();
+  }
+  auto lonely = ORVDatagramSocket::create(a, queue);
+  ASSERT_TRUE(lonely->connectToHost("127.0.0.1", deadPort, error));
+  ASSERT_EQ(a->waitFor(UdpEvent::Connected).size(), 1u);
+  ASSERT_TRUE(lonely->beginReceiving(error));
+  lonely->sendData(text("anyone?"), -1, 3);
+  ASSERT_EQ(a->waitFor(UdpEvent::Sent, 3).size(), 3u);
+  std::this_thread::sleep_for(20ms);  // let the ICMP refusal arrive
+  lonely->sendData(text("still?"), -1, 4);
+  // The kernel hands the pending refusal to whichever call comes next: the
+  // receive (ignored) or this send (reported for it).
+  std::this_thread::sleep_for(30ms);
+  const auto sent = a->waitFor(UdpEvent::Sent, 4, 0ms);
+  const auto notSent = a->waitFor(UdpEvent::NotSent, 1, 0ms);
+  EXPECT_EQ(sent.size() + notSent.size(), 4u);
+  for (const auto& e : notSent) EXPECT_EQ(e.error->code, ECONNREFUSED);
+  EXPECT_TRUE(a->waitFor(UdpEvent::Closed, 1, 0ms).empty());
+  EXPECT_FALSE(lonely->isClosed());
+}
+
 TEST_F(DatagramSocketTest, WorksOverIPv6Loopback) {
   if (!sockB->bindToPort(0, "::1", error)) GTEST_SKIP() << "::1 is not available here: " << error.message;
   ASSERT_TRUE(sockB->beginReceiving(error));
@@ -261,7 +301,6 @@ TEST_F(DatagramSocketTest, DestroyingWithPendingSendsIsSilent) {
   sockA.reset();
   sockB.reset();
   std::this_thread::sleep_for(20ms);
-  EXPECT_LE(a->waitFor(UdpEvent::Sent, 50, 0ms).size(), 50u);
   EXPECT_TRUE(a->waitFor(UdpEvent::Closed, 1, 0ms).empty());  // destruction reports nothing
 }
 
