@@ -213,25 +213,10 @@ void ORVDataElement::appendDescription(std::string& out) const {
   }
 }
 
-uint32_t ORVDataElement::serializedSize() const {
+uint32_t ORVDataElement::otherSize() const {
   switch (value_.index()) {
-    case ORVDataTypeBool: return 2;
-    case ORVDataTypeByteArray: {
-      auto n = static_cast<uint32_t>((*std::get_if<2>(&value_)).size());
-      return 1 + ORVCodedOutputStream::computeRawVarint32Size(n) + n;
-    }
-    case ORVDataTypeInt32: {
-      int32_t v = (*std::get_if<3>(&value_));
-      return v < 0 ? 11 : 1 + ORVCodedOutputStream::computeRawVarint32Size(static_cast<uint32_t>(v));
-    }
     case ORVDataTypeInt64:
-      return 1 + ORVCodedOutputStream::computeRawVarint64Size(static_cast<uint64_t>((*std::get_if<4>(&value_))));
-    case ORVDataTypeFloat: return 5;
-    case ORVDataTypeDouble: return 9;
-    case ORVDataTypeString: {
-      auto n = static_cast<uint32_t>((*std::get_if<7>(&value_)).size());
-      return 1 + ORVCodedOutputStream::computeRawVarint32Size(n) + n;
-    }
+      return 1 + ORVCodedOutputStream::computeRawVarint64Size(static_cast<uint64_t>(*std::get_if<4>(&value_)));
     case ORVDataTypeDataObject: return ORVAddSizes(1, (*std::get_if<8>(&value_))->serializedSize());
     case ORVDataTypeDataArray: return ORVAddSizes(1, (*std::get_if<9>(&value_))->serializedSize());
     default:

@@ -120,7 +120,20 @@ class ORVDataElement {
 
   // Encoded size in bytes (type byte included). Scalars are sized in a few
   // instructions; nested collections memoize their own size.
-  uint32_t serializedSize() const;
+  uint32_t serializedSize() const {
+    switch (value_.index()) {
+      case ORVDataTypeBool: return 2;
+      case ORVDataTypeByteArray: return textSize(std::get_if<2>(&value_)->size());
+      case ORVDataTypeInt32: {
+        int32_t v = *std::get_if<3>(&value_);
+        return v < 0 ? 11 : 1 + ORVVarint32Size(static_cast<uint32_t>(v));
+      }
+      case ORVDataTypeFloat: return 5;
+      case ORVDataTypeDouble: return 9;
+      case ORVDataTypeString: return textSize(std::get_if<7>(&value_)->size());
+      default: return otherSize();
+    }
+  }
   // Writes the type byte and payload; false (and a log line) only for an
   // element that holds no value.
   bool writeToCodedOutputStream(ORVCodedOutputStream& output) const;
@@ -128,5 +141,10 @@ class ORVDataElement {
  private:
   explicit ORVDataElement(Value value) : value_(std::move(value)) {}
   [[noreturn]] static void throwNullValue();
+  static uint32_t textSize(size_t n) {
+    return ORVAddSizes(1 + ORVVarint32Size(n), n > ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(n));
+  }
+  // Int64 and nested values, out of line.
+  uint32_t otherSize() const;
   Value value_;
 };
