@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "tools/orv-cli/CallCommand.h"
 #include "tools/orv-cli/CodecCommands.h"
 #include "tools/orv-cli/MessageCommands.h"
 
@@ -13,6 +14,7 @@ const std::vector<Subcommand>& subcommands() {
     // Before the value codec: these share its names and forward to it.
     for (const Subcommand& s : messageSubcommands()) all.push_back(s);
     for (const Subcommand& s : codecSubcommands()) all.push_back(s);
+    for (const Subcommand& s : callSubcommands()) all.push_back(s);
     // Other modules append their entries here.
     return all;
   }();
