@@ -49,12 +49,27 @@ void OtpService::prune(Entry& entry, std::chrono::system_clock::time_point now) 
   while (!entry.issued.empty() && now - entry.issued.front() >= std::chrono::hours(1)) entry.issued.pop_front();
 }
 
+void OtpService::sweep(std::chrono::system_clock::time_point now) {
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    Entry& e = it->second;
+    prune(e, now);
+    if (e.live && now >= e.expires) e.live = false;
+    it = (!e.live && e.issued.empty()) ? entries_.erase(it) : std::next(it);
+  }
+}
+
+size_t OtpService::trackedNumbers() {
+  std::lock_guard lock(mutex_);
+  return entries_.size();
+}
+
 OtpService::IssueResult OtpService::issue(std::string_view msisdn) {
   if (!isValidMsisdn(msisdn)) return IssueResult::kInvalidNumber;
   const auto now = clock_();
   std::string password;
   {
     std::lock_guard lock(mutex_);
+    if (entries_.size() >= kSweepThreshold) sweep(now);
     auto it = entries_.find(msisdn);
     if (it == entries_.end()) it = entries_.emplace(std::string(msisdn), Entry{}).first;
     Entry& e = it->second;

@@ -29,6 +29,10 @@ class OtpService {
   static constexpr int kMaxTries = 5;
   static constexpr std::chrono::seconds kMinInterval{30};
   static constexpr int kMaxPerHour = 5;
+  // Numbers tracked before stale entries (no live password, nothing issued
+  // in the last hour) are swept, so random numbers cannot grow the table
+  // without bound.
+  static constexpr size_t kSweepThreshold = 10000;
 
   enum class IssueResult { kIssued, kInvalidNumber, kTooSoon, kHourlyLimit };
   enum class CheckResult { kAccepted, kInvalidNumber, kNotRequested, kExpired, kWrong, kTooManyTries };
@@ -41,6 +45,8 @@ class OtpService {
   CheckResult check(std::string_view msisdn, std::string_view password);
   // The live password of a number, for the demo page.
   std::optional<std::string> current(std::string_view msisdn);
+  // Numbers currently tracked (for tests and monitoring).
+  size_t trackedNumbers();
 
   // A number is 8 to 15 digits, optionally after one '+'.
   static bool isValidMsisdn(std::string_view msisdn);
@@ -58,6 +64,7 @@ class OtpService {
   };
   // Drops expired passwords and hour-old issue times of one entry.
   void prune(Entry& entry, std::chrono::system_clock::time_point now);
+  void sweep(std::chrono::system_clock::time_point now);
 
   Clock clock_;
   Random random_;

@@ -155,7 +155,10 @@ void StoreHttpServer::routes() {
 // reads only the body.
 void StoreHttpServer::signIn(const httplib::Request& req, httplib::Response& res) {
   const std::string type = req.get_param_value("type");
-  const std::string msisdn = req.get_param_value("msisdn");
+  // The store puts the typed number into the query without escaping, so a
+  // leading '+' arrives decoded as a blank: read it back as '+'.
+  std::string msisdn = req.get_param_value("msisdn");
+  if (!msisdn.empty() && msisdn.front() == ' ') msisdn.front() = '+';
   std::string answer;
   if (type == "getmsisdn") {
     const auto it = config_.msisdnByAddress.find(plainAddress(req.remote_addr));

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "server/store/Catalogue.h"
 #include "server/store/CatalogueSeeder.h"
@@ -264,6 +265,37 @@ TEST_F(StoreHttpServerTest, AdminEndpointsRouteToTheSessionServerOnLoopbackOnly)
   for (const char* host : {"0.0.0.0", "::", "10.1.2.3", "::ffff:10.0.0.1", "128.0.0.1", "1127.0.0.1"}) {
     EXPECT_FALSE(StoreHttpServer::isLoopback(host)) << host;
   }
+}
+
+TEST_F(StoreHttpServerTest, ParallelClientsGetTheirOwnAnswers) {
+  orv::test::LogCapture quiet;
+  const auto before = store().catalogue->deviceRegistrations().size();
+  constexpr int kClients = 6, kRounds = 5;
+  std::atomic<int> good{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      httplib::Client client("127.0.0.1", server_->port());
+      for (int r = 0; r < kRounds; ++r) {
+        // One number per round: the clock stands still, so the per-number
+        // interval would refuse a second password.
+        const std::string number = "849000000" + std::to_string(c) + std::to_string(r);
+        bool ok = client.Get(("/api.ashx?type=getotp&msisdn=" + number).c_str())->body == "0|";
+        const std::string password = client.Get(("/dev/otp?msisdn=" + number).c_str())->body;
+        ok = ok && client.Get(("/api.ashx?type=checkotp&msisdn=" + number + "&otp=" + password).c_str())->body ==
+                       "0|" + number;
+        ok = ok && client.Get(("/mobile/share/share.html?id=" + std::to_string(1 + c)).c_str())->status == 200;
+        ok = ok && client.Get(("/media/icons/" + std::to_string(1 + r) + ".png").c_str())->status == 200;
+        const std::string form = "packageName=p" + std::to_string(c) +
+                                 "&versionName=1&versionCode=12&msisdn=&imei=I&regId=ab&os=ios&email=";
+        ok = ok && client.Post("/register/default.aspx", form, "application/x-www-form-urlencoded")->status == 200;
+        if (ok) ++good;
+      }
+    });
+  }
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(good.load(), kClients * kRounds);
+  EXPECT_EQ(store().catalogue->deviceRegistrations().size(), before + kClients * kRounds);
 }
 
 }  // namespace
