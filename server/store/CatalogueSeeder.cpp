@@ -178,7 +178,10 @@ int CatalogueSeeder::renderMissingPictures(const Catalogue& catalogue, const std
       case 1: ok = PictureRenderer::renderBanner(file, w.title, w.provider, w.colour); break;
       default: ok = PictureRenderer::renderGalleryPicture(file, w.title, w.index, w.count, w.colour); break;
     }
-    if (!ok) return -1;
+    if (!ok) {
+      drawn = -1;
+      break;
+    }
     ++drawn;
   }
   return drawn;
