@@ -135,6 +135,7 @@ void StoreHttpServer::routes() {
   server_->Get("/media/(.*)", bindTo(&StoreHttpServer::media));
   server_->Post("/register/default.aspx", bindTo(&StoreHttpServer::registerDevice));
   server_->Get("/mobile/share/share.html", bindTo(&StoreHttpServer::share));
+  server_->Get(R"(/download/(\d{1,9}))", bindTo(&StoreHttpServer::download));
   server_->Get("/admin/sessions", bindTo(&StoreHttpServer::adminList));
   server_->Post(R"(/admin/sessions/([A-Za-z0-9_.:-]{1,128})/(kick|ban|logout))",
                 bindTo(&StoreHttpServer::adminAction));
@@ -242,6 +243,22 @@ void StoreHttpServer::share(const httplib::Request& req, httplib::Response& res)
     return;
   }
   res.set_content(SharePage::render(*detail), "text/html; charset=utf-8");
+}
+
+void StoreHttpServer::download(const httplib::Request& req, httplib::Response& res) {
+  int32_t id = 0;
+  const auto detail = parseInt32(req.matches[1].str(), id) ? catalogue_.gameDetail(id) : std::nullopt;
+  if (!detail) {
+    res.status = 404;
+    res.set_content("not found", kText);
+    return;
+  }
+  // The reference store has no real packages: the file names the game and
+  // its version so a demo can show what was "installed".
+  res.set_header("Content-Disposition", "attachment; filename=\"game-" + std::to_string(id) + ".pkg\"");
+  res.set_content("orvik package\nid=" + std::to_string(id) + "\ntitle=" + detail->game.title +
+                      "\nversion=" + detail->game.version + "\n",
+                  "application/octet-stream");
 }
 
 bool StoreHttpServer::adminAllowed(const httplib::Request& req, httplib::Response& res) {

@@ -6,6 +6,8 @@
 //   /media/<path>                  pictures of the media folder
 //   /register/default.aspx         device registration form (POST)
 //   /mobile/share/share.html?id=N  the page of a shared game
+//   /download/N                    the install package of a game (a stand-in
+//                                  file; the purchase command answers its URL)
 //   /admin/sessions, /admin/sessions/<id>/{kick,ban,logout}
 //                                  session administration (loopback only)
 // It runs on its own threads from start() to stop().
@@ -88,6 +90,7 @@ class StoreHttpServer {
   void media(const httplib::Request& req, httplib::Response& res);
   void registerDevice(const httplib::Request& req, httplib::Response& res);
   void share(const httplib::Request& req, httplib::Response& res);
+  void download(const httplib::Request& req, httplib::Response& res);
   void adminList(const httplib::Request& req, httplib::Response& res);
   void adminAction(const httplib::Request& req, httplib::Response& res);
   bool adminAllowed(const httplib::Request& req, httplib::Response& res);

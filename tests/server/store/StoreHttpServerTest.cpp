@@ -217,7 +217,7 @@ TEST_F(StoreHttpServerTest, RegistrationFormIsStoredAndMalformedBodiesRefused) {
   EXPECT_EQ(store().catalogue->deviceRegistrations().size(), before + 1);
 }
 
-TEST_F(StoreHttpServerTest, SharePageShowsTheGameAsEscapedText) {
+TEST_F(StoreHttpServerTest, SharePageAndDownloadsAnswerForKnownGamesOnly) {
   auto res = client_->Get("/mobile/share/share.html?id=1");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
@@ -230,9 +230,13 @@ TEST_F(StoreHttpServerTest, SharePageShowsTheGameAsEscapedText) {
   EXPECT_EQ(res->body.find("<li>"), std::string::npos);
   EXPECT_NE(res->body.find("&quot;Thử thách&quot; &lt;mới&gt;"), std::string::npos);
   for (const char* path : {"/mobile/share/share.html?id=99999", "/mobile/share/share.html?id=abc",
-                           "/mobile/share/share.html", "/mobile/share/share.html?id=1x"}) {
+                           "/mobile/share/share.html", "/mobile/share/share.html?id=1x", "/download/99999",
+                           "/download/abc"}) {
     EXPECT_EQ(client_->Get(path)->status, 404) << path;
   }
+  auto package = client_->Get("/download/1");
+  EXPECT_EQ(package->status, 200);
+  EXPECT_NE(package->body.find("title=" + detail->game.title), std::string::npos);
 }
 
 TEST_F(StoreHttpServerTest, AdminEndpointsRouteToTheSessionServerOnLoopbackOnly) {
