@@ -101,9 +101,14 @@ bool StoreHttpServer::start() {
   }
   port_ = port;
   catalogue_.setMediaBaseUrl(config_.publicBaseUrl.empty() ? baseUrl() : config_.publicBaseUrl);
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  // stop() only reaches a server that has entered its accept loop.
-  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  listenEnded_ = false;
+  thread_ = std::thread([this] {
+    server_->listen_after_bind();
+    listenEnded_ = true;
+  });
+  // stop() only reaches a server that has entered its accept loop; a loop
+  // that ended at once must not keep us waiting.
+  while (!server_->is_running() && !listenEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   orv::log("StoreHttpServer::start", "serving on " + baseUrl());
   return true;
 }

@@ -103,6 +103,7 @@ class StoreHttpServer {
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   std::atomic<int> port_{0};
+  std::atomic<bool> listenEnded_{false};
   mutable std::mutex adminMutex_;
   std::shared_ptr<SessionAdmin> admin_;
 };
