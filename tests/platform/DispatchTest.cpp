@@ -1,0 +1,210 @@
+#include "platform/DispatchQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/DispatchTimer.h"
+#include "platform/RunLoopMainQueue.h"
+
+namespace orv {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits (bounded) until the predicate holds; polls briefly.
+template <typename P>
+bool eventually(P pred, std::chrono::milliseconds limit = 3000ms) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+TEST(DispatchQueueTest, SerialQueueRunsInOrderOneAtATime) {
+  auto q = DispatchQueue::serial("test.serial");
+  std::vector<int> order;  // touched only by the queue's tasks
+  std::atomic<int> inside{0};
+  std::atomic<bool> overlap{false};
+  for (int i = 0; i < 200; ++i) {
+    q->async([&, i] {
+      if (inside.fetch_add(1) != 0) overlap = true;
+      order.push_back(i);
+      inside.fetch_sub(1);
+    });
+  }
+  q->sync([] {});
+  ASSERT_EQ(order.size(), 200u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_FALSE(overlap);
+  EXPECT_EQ(q->label(), "test.serial");
+  EXPECT_TRUE(q->isSerial());
+}
+
+TEST(DispatchQueueTest, SyncRunsInlineOnOwnQueueAndKnowsItsQueue) {
+  auto q = DispatchQueue::serial("test.own");
+  auto other = DispatchQueue::serial("test.other");
+  EXPECT_FALSE(q->isCurrent());
+  bool innerRan = false, onQ = false, onOther = true;
+  std::string label;
+  q->sync([&] {
+    onQ = q->isCurrent();
+    onOther = other->isCurrent();
+    label = DispatchQueue::currentLabel();
+    q->sync([&] { innerRan = true; });  // would deadlock if not inline
+  });
+  EXPECT_TRUE(innerRan);
+  EXPECT_TRUE(onQ);
+  EXPECT_FALSE(onOther);
+  EXPECT_EQ(label, "test.own");
+  EXPECT_EQ(DispatchQueue::currentLabel(), "");
+}
+
+TEST(DispatchQueueTest, ConcurrentQueueRunsTasksAtTheSameTime) {
+  auto q = DispatchQueue::concurrent("test.concurrent", 3);
+  EXPECT_FALSE(q->isSerial());
+  // Two tasks that each wait for the other can only finish if they overlap.
+  std::promise<void> a, b;
+  auto fa = a.get_future().share(), fb = b.get_future().share();
+  std::atomic<int> finished{0};
+  q->async([&] { a.set_value(); if (fb.wait_for(2s) == std::future_status::ready) ++finished; });
+  q->async([&] { b.set_value(); if (fa.wait_for(2s) == std::future_status::ready) ++finished; });
+  EXPECT_TRUE(eventually([&] { return finished == 2; }));
+}
+
+TEST(DispatchQueueTest, SyncPropagatesExceptions) {
+  auto q = DispatchQueue::serial("test.throw");
+  EXPECT_THROW(q->sync([] { throw std::runtime_error("x"); }), std::runtime_error);
+  bool ran = false;
+  q->sync([&] { ran = true; });  // the queue still works
+  EXPECT_TRUE(ran);
+}
+
+TEST(DispatchQueueTest, DestructionDropsPendingWorkAndMayHappenInsideATask) {
+  std::atomic<int> ran{0};
+  auto marker = std::make_shared<int>(1);
+  std::weak_ptr<int> watch = marker;
+  {
+    auto q = DispatchQueue::serial("test.drop");
+    std::promise<void> release;
+    auto gate = release.get_future().share();
+    q->async([gate] { gate.wait(); });
+    for (int i = 0; i < 10; ++i) q->async([&ran, marker] { ++ran; });
+    marker.reset();
+    std::thread opener([&] { std::this_thread::sleep_for(20ms); release.set_value(); });
+    q.reset();  // waits for the running task, drops the 10 pending ones
+    opener.join();
+  }
+  EXPECT_EQ(ran.load(), 0);
+  EXPECT_TRUE(watch.expired());  // captured state of dropped tasks released
+
+  // Last reference released by the queue's own task.
+  std::atomic<bool> done{false};
+  {
+    auto q = DispatchQueue::serial("test.self");
+    auto holder = std::make_shared<DispatchQueuePtr>(q);
+    q->async([holder, &done] { holder->reset(); done = true; });
+  }
+  EXPECT_TRUE(eventually([&] { return done.load(); }));
+}
+
+TEST(DispatchTimerTest, ArmReArmAndCancel) {
+  auto q = DispatchQueue::serial("test.timer");
+  std::atomic<int> fires{0};
+  std::atomic<bool> onQueue{true};
+  DispatchTimer timer(q, [&] { onQueue = onQueue && q->isCurrent(); ++fires; });
+
+  const auto start = std::chrono::steady_clock::now();
+  timer.arm(20ms);
+  ASSERT_TRUE(eventually([&] { return fires == 1; }));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
+  EXPECT_TRUE(onQueue);
+  EXPECT_FALSE(timer.isArmed());
+
+  // Re-arming replaces the pending fire: one fire, at the later time.
+  timer.arm(10ms);
+  timer.arm(60ms);
+  std::this_thread::sleep_for(35ms);
+  EXPECT_EQ(fires.load(), 1);
+  ASSERT_TRUE(eventually([&] { return fires == 2; }));
+  std::this_thread::sleep_for(40ms);
+  EXPECT_EQ(fires.load(), 2);
+
+  timer.arm(10ms);
+  EXPECT_TRUE(timer.isArmed());
+  timer.cancel();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(fires.load(), 2);
+}
+
+TEST(DispatchTimerTest, HandlerMayReArmItselfAndDestructionStopsFires) {
+  auto q = DispatchQueue::concurrent("test.timer.concurrent", 2);
+  std::atomic<int> fires{0};
+  DispatchTimer* raw = nullptr;
+  // A handler that re-arms itself, like a repeating ping.
+  auto timer = std::make_unique<DispatchTimer>(q, [&fires, &raw] {
+    if (++fires < 3) raw->arm(2ms);
+  });
+  raw = timer.get();
+  timer->arm(2ms);
+  ASSERT_TRUE(eventually([&] { return fires == 3; }));
+
+  // An owner destroyed with a pending fire or while a fire is running: once
+  // the timer is gone, no handler is half-way through.
+  struct Owner {
+    std::unique_ptr<DispatchTimer> timer;
+  };
+  std::atomic<int> started{0}, finished{0};
+  for (int round = 0; round < 20; ++round) {
+    auto owner = std::make_unique<Owner>();
+    owner->timer = std::make_unique<DispatchTimer>(q, [&] {
+      ++started;
+      std::this_thread::sleep_for(1ms);
+      ++finished;
+    });
+    owner->timer->arm(std::chrono::microseconds(round * 100));
+    std::this_thread::sleep_for(std::chrono::microseconds(round * 100));
+    owner.reset();
+    EXPECT_EQ(started.load(), finished.load());
+  }
+  // A timer outliving its queue handle keeps the queue alive but is never fired after destruction.
+  std::atomic<int> late{0};
+  {
+    auto q2 = DispatchQueue::serial("test.timer.pending");
+    DispatchTimer pending(q2, [&] { ++late; });
+    pending.arm(50ms);
+  }
+  std::this_thread::sleep_for(80ms);
+  EXPECT_EQ(late.load(), 0);
+}
+
+TEST(RunLoopMainQueueTest, RunsPostedTasksOnTheRunningThread) {
+  RunLoopMainQueue main;
+  std::vector<int> order;
+  bool current = false;
+  main.post([&] { order.push_back(1); current = main.isCurrent(); main.post([&] { order.push_back(3); }); });
+  main.post([&] { order.push_back(2); });
+  EXPECT_FALSE(main.isCurrent());
+  EXPECT_EQ(main.runUntilIdle(), 3u);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(current);
+
+  auto worker = DispatchQueue::serial("test.poster");
+  std::atomic<bool> got{false};
+  worker->async([&] { std::this_thread::sleep_for(10ms); main.post([&] { got = true; }); });
+  EXPECT_TRUE(main.runUntil([&] { return got.load(); }, 2s));
+
+  const auto start = std::chrono::steady_clock::now();
+  main.runFor(30ms);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
+}
+
+}  // namespace
+}  // namespace orv
