@@ -1,0 +1,177 @@
+#include "wire/ORVDataObject.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/LogCapture.h"
+#include "tests/wire/WireTestSupport.h"
+#include "wire/ORVCodedOutputStream.h"
+#include "wire/ORVDataArray.h"
+#include "wire/ORVExceptions.h"
+#include "wire/ORVValueEquality.h"
+
+using orv::test::bytesFromHex;
+using orv::test::LogCapture;
+
+namespace {
+
+// An object of `count` entries "k<i>" = int32 i, with `duplicate` appended as
+// a repeat of key "k0" holding -7 when set.
+std::vector<uint8_t> encodedObject(uint32_t count, bool duplicate) {
+  std::vector<uint8_t> bytes(5);
+  ORVCodedOutputStream header(std::span<uint8_t>(bytes.data(), bytes.size()));
+  header.writeRawVarint32(count);
+  bytes.resize(header.position());
+  std::vector<uint8_t> body(count * 16 + 32);
+  ORVCodedOutputStream out{std::span<uint8_t>(body)};
+  uint32_t entries = duplicate ? count - 1 : count;
+  for (uint32_t i = 0; i < entries; ++i) {
+    out.writeStringNoTag("k" + std::to_string(i));
+    out.writeInt32(static_cast<int32_t>(i));
+  }
+  if (duplicate) {
+    out.writeStringNoTag("k0");
+    out.writeInt32(-7);
+  }
+  body.resize(out.position());
+  bytes.insert(bytes.end(), body.begin(), body.end());
+  return bytes;
+}
+
+}  // namespace
+
+TEST(ORVDataObjectTest, OneEntryObjectIsEightKnownBytes) {
+  ORVDataObjectPtr object = ORVDataObject::builder().putString("abc", "z").build();
+  EXPECT_EQ(object->data(), bytesFromHex("01 01 7a 07 03 61 62 63"));
+  EXPECT_EQ(object->serializedSize(), 8u);
+  ORVDataObjectPtr parsed;
+  ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, bytesFromHex("01017a0703616263")));
+  EXPECT_EQ(parsed->stringForKey("z"), "abc");
+
+  // Offset and length select the value inside a larger buffer.
+  std::vector<uint8_t> framed = bytesFromHex("ffff 01017a0703616263 ff");
+  ORVDataObjectPtr inside;
+  ASSERT_TRUE(ORVDataObject::parseDataObject(inside, framed, 2, 8));
+  EXPECT_TRUE(ORVValuesEqual(*inside, *object));
+  ORVDataObjectPtr cut;
+  EXPECT_FALSE(ORVDataObject::parseDataObject(cut, framed, 2, 7));
+  EXPECT_THROW(ORVDataObject::parseDataObject(cut, framed, 5, 8), std::out_of_range);
+}
+
+TEST(ORVDataObjectTest, EntriesKeepTheirFirstPositionAndTheLaterValue) {
+  ORVDataObjectPtr object = ORVDataObject::builder()
+                                .putString("abc", "z")
+                                .putInt32(7, "n")
+                                .putBool(true, "b")
+                                .putInt32(8, "z")
+                                .removeObjectForKey("b")
+                                .removeObjectForKey("absent")
+                                .build();
+  EXPECT_EQ(object->count(), 2u);
+  EXPECT_EQ(object->description(), "{z=8,n=7}");
+  EXPECT_EQ(object->keyEnumerator(), (std::vector<std::string>{"z", "n"}));
+  EXPECT_EQ(object->hexDump(), "02017a0308016e0307");
+
+  ORVDataObjectPtr empty = ORVDataObject::builder().build();
+  EXPECT_EQ(empty->description(), "{}");
+  EXPECT_EQ(empty->data(), std::vector<uint8_t>{0});
+  ORVDataObjectPtr parsedEmpty;
+  ASSERT_TRUE(ORVDataObject::parseDataObject(parsedEmpty, std::vector<uint8_t>{0, 9, 9}));
+  EXPECT_EQ(parsedEmpty, ORVDataObject::dataObject());
+}
+
+TEST(ORVDataObjectTest, ReceivedDuplicateKeyKeepsTheLaterValue) {
+  for (uint32_t count : {3u, 40u, 4096u}) {  // linear search and hash index
+    SCOPED_TRACE(count);
+    ORVDataObjectPtr parsed;
+    ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, encodedObject(count, true)));
+    EXPECT_EQ(parsed->count(), count - 1);
+    EXPECT_EQ(parsed->int32ForKey("k0"), -7);
+    EXPECT_EQ(parsed->keyEnumerator().front(), "k0");
+    EXPECT_EQ(parsed->int32ForKey("k" + std::to_string(count - 2)), static_cast<int32_t>(count - 2));
+    EXPECT_FALSE(parsed->containsKey("k" + std::to_string(count - 1)));
+  }
+}
+
+TEST(ORVDataObjectTest, CountLimitAt4096AndJustPast) {
+  LogCapture log;
+  ORVDataObjectPtr parsed;
+  ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, encodedObject(4096, false)));
+  EXPECT_EQ(parsed->count(), 4096u);
+  for (int i : {0, 12, 13, 2047, 4095}) EXPECT_EQ(parsed->int32ForKey("k" + std::to_string(i)), i);
+  EXPECT_EQ(parsed->data(), encodedObject(4096, false));
+
+  ORVDataObjectPtr refused;
+  EXPECT_FALSE(ORVDataObject::parseDataObject(refused, encodedObject(4097, false)));
+  EXPECT_EQ(refused, nullptr);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"ORVDataObject::parseDataObject : Size limit exceeded: 4097"});
+
+  ORVDataObjectBuilder builder = ORVDataObject::builderWithCapacity(4096);
+  for (int i = 0; i < 4096; ++i) builder.putInt32(i, "k" + std::to_string(i));
+  // Full: even replacing an existing key is refused, and nothing changes.
+  EXPECT_THROW(builder.putInt32(-1, "k5"), ORVInternalInconsistencyException);
+  EXPECT_THROW(builder.putInt32(-1, "new"), ORVInternalInconsistencyException);
+  ORVDataObjectPtr full = builder.build();
+  EXPECT_EQ(full->count(), 4096u);
+  EXPECT_EQ(full->int32ForKey("k5"), 5);
+  try {
+    ORVDataObject::builderWithCapacity(4097);
+    FAIL();
+  } catch (const ORVInvalidArgumentException& e) {
+    EXPECT_STREQ(e.what(), "Capacity limit exceeded");
+  }
+}
+
+TEST(ORVDataObjectTest, TruncatedKeysAndBadTypesFail) {
+  struct Case {
+    const char* hex;
+    const char* line;
+  } cases[] = {
+      {"01 05 6162", nullptr},  // key cut short by the end of input
+      {"01 01 61", "ORVDataObject::parseDataObject : Invalid data type: 0"},
+      {"01 01 61 0a", "ORVDataObject::parseDataObject : Invalid data type: 10"},
+      {"01 02 ff61 0101", nullptr},  // key not UTF-8
+      {"02 01 61 0101", nullptr},  // second key missing
+      {"01 01 61 08 01 01 62 ff", "ORVDataObject::parseDataObject : Invalid data type: -1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hex);
+    LogCapture log;
+    ORVDataObjectPtr out;
+    EXPECT_FALSE(ORVDataObject::parseDataObject(out, bytesFromHex(c.hex)));
+    EXPECT_EQ(out, nullptr);
+    if (c.line) {
+      EXPECT_EQ(log.lines(), std::vector<std::string>{c.line});
+    } else {
+      EXPECT_TRUE(log.lines().empty());
+    }
+  }
+}
+
+TEST(ORVDataObjectTest, TypedReadsByKeyConvertNumbersAndGiveNeutralValuesForMissingKeys) {
+  ORVDataObjectPtr object = ORVDataObject::builder()
+                                .putInt64(5, "i64")
+                                .putBool(true, "b")
+                                .putDouble(-2.75, "d")
+                                .putString("42 con", "s")
+                                .putDouble(1e300, "huge")
+                                .putDataArray(ORVDataArray::dataArray(), "arr")
+                                .build();
+  EXPECT_EQ(object->int32ForKey("i64"), 5);
+  EXPECT_EQ(object->int32ForKey("b"), 1);
+  EXPECT_EQ(object->int32ForKey("d"), -2);
+  EXPECT_EQ(object->int32ForKey("s"), 42);
+  EXPECT_EQ(object->int32ForKey("huge"), INT32_MAX);
+  EXPECT_EQ(object->int64ForKey("huge"), INT64_MAX);
+  EXPECT_TRUE(object->boolForKey("i64"));
+  EXPECT_EQ(object->doubleForKey("i64"), 5.0);
+  EXPECT_EQ(object->stringForKey("i64"), std::nullopt);
+  EXPECT_EQ(object->dataObjectForKey("arr"), nullptr);
+  EXPECT_NE(object->dataArrayForKey("arr"), nullptr);
+
+  EXPECT_EQ(object->int32ForKey("missing"), 0);
+  EXPECT_FALSE(object->boolForKey("missing"));
+  EXPECT_EQ(object->stringForKey("missing"), std::nullopt);
+  EXPECT_FALSE(object->containsKey("missing"));
+  EXPECT_EQ(object->objectForKey("missing"), nullptr);
+  EXPECT_THROW(ORVDataObject::builder().putDataArray(nullptr, "x"), ORVInvalidArgumentException);
+}

@@ -1,0 +1,130 @@
+#pragma once
+// Reads the primitive encodings of the wire from a memory range or, through a
+// 4096-byte buffer, from an ORVInputByteStream. Every read returns false on
+// failure and leaves its out-parameter untouched; the stream never logs.
+//
+// Memory mode borrows the caller's bytes: they must outlive the stream (the
+// parse entry points create and drop the stream within one call).
+//
+// Positions are absolute stream offsets: totalBytesRetired_ + bufferPos_.
+// currentLimit_ (pushLimit/popLimit) hides the buffered bytes past it in
+// bufferSizeAfterLimit_, so the fast paths only ever compare against
+// bufferSize_.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wire/ORVDataElement.h"
+
+class ORVInputByteStream;
+
+class ORVCodedInputStream {
+ public:
+  static constexpr int32_t kBufferSize = 4096;
+  static constexpr int32_t kDefaultRecursionLimit = 64;
+  // Most bytes read from a byte stream before reads fail; bounds what a
+  // stream of unknown length can make us buffer.
+  static constexpr int32_t kDefaultSizeLimit = 64 << 20;
+  static constexpr int32_t kNoLimit = 0x7FFFFFFF;
+
+  explicit ORVCodedInputStream(std::span<const uint8_t> data);
+  // Memory mode over data[offset, offset + length); positions count from
+  // offset. Throws std::out_of_range when the range is not inside data.
+  ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
+  explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // The stream borrows its bytes, so a temporary buffer would dangle.
+  explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
+  ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
+  ORVCodedInputStream(const ORVCodedInputStream&) = delete;
+  ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
+
+  // The next byte as a signed 8-bit number, or 0 at the end of input.
+  int32_t readTag() {
+    if (bufferPos_ < bufferSize_) {
+      lastTag_ = static_cast<int8_t>(buffer_[bufferPos_++]);
+      return lastTag_;
+    }
+    return readTagSlow();
+  }
+  bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
+
+  bool readBool(bool& value);
+  bool readInt32(int32_t& value);
+  bool readInt64(int64_t& value);
+  bool readFloat(float& value);
+  bool readDouble(double& value);
+  // Fails on invalid UTF-8.
+  bool readString(std::string& value);
+  // Same as readString, without building a string: `view` points into the
+  // stream's buffer, or into `scratch` when the text crosses a refill; it is
+  // valid until the next read.
+  bool readStringView(std::string_view& view, std::string& scratch);
+  // In memory mode the buffer is the caller's bytes and never refilled, so a
+  // view from readStringView stays valid across later reads.
+  bool viewsStayValid() const { return input_ == nullptr; }
+  bool readData(std::vector<uint8_t>& value);
+  // Nested values: fail without reading when the recursion limit is reached.
+  bool readDataObject(ORVDataObjectPtr& value);
+  bool readDataArray(ORVDataArrayPtr& value);
+
+  bool readRawVarint32(uint32_t& value) {
+    if (bufferPos_ < bufferSize_ && buffer_[bufferPos_] < 0x80) {
+      value = buffer_[bufferPos_++];
+      return true;
+    }
+    return readRawVarint32Slow(value);
+  }
+  bool readRawVarint64(uint64_t& value);
+  bool readRawLittleEndian32(uint32_t& value);
+  bool readRawLittleEndian64(uint64_t& value);
+  bool readRawData(std::vector<uint8_t>& value, int32_t size);
+  bool skipRawData(int32_t size);
+
+  int32_t setRecursionLimit(int32_t limit);
+  int32_t setSizeLimit(int32_t limit);
+  void resetSizeCounter() { totalBytesRetired_ = 0; }
+  // Limits reading to the next byteLimit bytes; returns the previous limit to
+  // hand to popLimit. A limit past the current one (or negative) is ignored.
+  int32_t pushLimit(int32_t byteLimit);
+  void popLimit(int32_t oldLimit);
+  // Bytes left before the current limit, or -1 without a limit.
+  int32_t bytesUntilLimit() const;
+  bool isAtEnd();
+  bool refillBuffer();
+  // Upper bound on the bytes this stream can still deliver (memory mode: what
+  // is left before the end or the limit; byte-stream mode: the size limit).
+  // Parsers use it to cap how much they reserve for an announced count.
+  int64_t maxBytesAvailable() const;
+
+ private:
+  int32_t readTagSlow();
+  bool readRawVarint32Slow(uint32_t& value);
+  bool readRawVarint64Slow(uint64_t& value);
+  // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.
+  template <typename Bytes>
+  bool readRawInto(Bytes& out, int32_t n);
+  bool readFixed(uint8_t* dst, int32_t n);
+  int32_t buffered() const { return bufferSize_ > bufferPos_ ? bufferSize_ - bufferPos_ : 0; }
+  void recomputeBufferSizeAfterLimit();
+  bool passesLimit(int64_t n) const;
+
+  const uint8_t* buffer_ = nullptr;
+  int32_t bufferSize_ = 0;
+  int32_t bufferSizeAfterLimit_ = 0;
+  int32_t bufferPos_ = 0;
+  ORVInputByteStream* input_ = nullptr;
+  int32_t lastTag_ = 0;
+  int32_t totalBytesRetired_ = 0;
+  int32_t currentLimit_ = kNoLimit;
+  int32_t recursionDepth_ = 0;
+  int32_t recursionLimit_ = kDefaultRecursionLimit;
+  int32_t sizeLimit_ = kDefaultSizeLimit;
+  bool sizeLimitHit_ = false;  // once past the size limit, no more refills
+  std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
+};

@@ -1,0 +1,61 @@
+#pragma once
+// Open-addressing hash index from key to entry position, used by objects and
+// object builders once they hold more than a handful of keys. Small objects
+// (the common case: a dozen keys or fewer) are searched linearly, which beats
+// hashing at that size; large ones (up to 4096 keys) stay O(1) per lookup, so a
+// hostile object with thousands of keys cannot make parsing quadratic.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class ORVKeyIndex {
+ public:
+  // Entry counts above this get a hash index; at or below, a linear scan.
+  static constexpr size_t kLinearLimit = 12;
+
+  bool empty() const { return slots_.empty(); }
+  void clear() { slots_.clear(); }
+
+  // Rebuilds the index over keys[0..count), reading key i through keyAt(i).
+  template <typename KeyAt>
+  void rebuild(size_t count, KeyAt keyAt) {
+    size_t capacity = 32;
+    while (capacity < count * 2) capacity *= 2;
+    slots_.assign(capacity, 0);
+    for (size_t i = 0; i < count; ++i) insertNew(keyAt(i), static_cast<uint32_t>(i));
+  }
+
+  // Adds position `pos` for a key known to be absent; grows when half full.
+  template <typename KeyAt>
+  void insert(std::string_view key, uint32_t pos, KeyAt keyAt) {
+    if ((static_cast<size_t>(pos) + 1) * 2 > slots_.size()) {
+      rebuild(pos, keyAt);
+    }
+    insertNew(key, pos);
+  }
+
+  // Position of the key, or -1.
+  template <typename KeyAt>
+  int64_t find(std::string_view key, KeyAt keyAt) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash(key) & mask;; i = (i + 1) & mask) {
+      uint32_t slot = slots_[i];
+      if (slot == 0) return -1;
+      if (keyAt(slot - 1) == key) return slot - 1;
+    }
+  }
+
+ private:
+  static size_t hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  void insertNew(std::string_view key, uint32_t pos) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash(key) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = pos + 1;
+  }
+  std::vector<uint32_t> slots_;  // 0 = empty, else position + 1
+};
