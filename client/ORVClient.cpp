@@ -311,8 +311,9 @@ void ORVClient::handleHandshake(const MessagePtr& message) {
   bool resumed;
   {
     std::lock_guard lock(mutex_);
-    sessionId_ = message->stringForKey(ORVKeySessionId);
-    resumed = std::exchange(reconnecting_, false);
+    std::optional<std::string> answered = message->stringForKey(ORVKeySessionId);
+    resumed = std::exchange(reconnecting_, false) && sessionId_ && answered == sessionId_;
+    sessionId_ = std::move(answered);
   }
   if (resumed) {
     resumes_.fetch_add(1);

@@ -302,9 +302,9 @@ TEST_F(ClientFaultTest, RefusedPastTheResumeWindowGivesAFreshSession) {
   expectEchoesClean();
 }
 
-// Disabled until ORVClient::handleHandshake compares the session id in the
-// answer with the one it offered: today it posts event 3 for a new session.
-TEST_F(ClientFaultTest, DISABLED_ResumeTooLateForTheServerIsReportedAsAFreshSession) {
+// The client offers its session in time, but the server has already dropped
+// it and answers with a new id: that is a fresh session, never a resume.
+TEST_F(ClientFaultTest, ResumeTooLateForTheServerIsReportedAsAFreshSession) {
   start(2);
   ASSERT_TRUE(roundTrip(1));
   const size_t mark = events_->size();
