@@ -75,7 +75,7 @@ void packElement(msgpack::packer<Stream>& pk, const ORVDataElement& e) {
     case ORVDataTypeDouble: pk.pack_double(std::get<double>(e.value())); break;
     case ORVDataTypeFloat: pk.pack_float(std::get<float>(e.value())); break;
     case ORVDataTypeString: {
-      const std::string& s = *e.stringPointer();
+      std::string_view s = *e.stringPointer();
       pk.pack_str(static_cast<uint32_t>(s.size()));
       pk.pack_str_body(s.data(), static_cast<uint32_t>(s.size()));
       break;

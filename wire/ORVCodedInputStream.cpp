@@ -28,6 +28,16 @@ ORVCodedInputStream::ORVCodedInputStream(std::span<const uint8_t> data, size_t o
   bufferSize_ = clampLength(length);
 }
 
+ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data)
+    : ORVCodedInputStream(data ? std::span<const uint8_t>(*data) : std::span<const uint8_t>()) {
+  shared_ = std::move(data);
+}
+
+ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data, size_t offset, size_t length)
+    : ORVCodedInputStream(data ? std::span<const uint8_t>(*data) : std::span<const uint8_t>(), offset, length) {
+  shared_ = std::move(data);
+}
+
 ORVCodedInputStream::ORVCodedInputStream(ORVInputByteStream& input)
     : input_(&input), ownBuffer_(std::make_unique<uint8_t[]>(kBufferSize)) {
   buffer_ = ownBuffer_.get();
@@ -301,6 +311,22 @@ bool ORVCodedInputStream::readData(std::vector<uint8_t>& value) {
   if (!readRawVarint32(n)) return false;
   if (n > static_cast<uint32_t>(kNoLimit)) return false;
   return readRawData(value, static_cast<int32_t>(n));
+}
+
+bool ORVCodedInputStream::readDataView(std::span<const uint8_t>& view, std::vector<uint8_t>& scratch) {
+  uint32_t n;
+  if (!readRawVarint32(n)) return false;
+  if (n > static_cast<uint32_t>(kNoLimit)) return false;
+  if (static_cast<int32_t>(n) <= buffered()) {
+    view = std::span<const uint8_t>(buffer_ + bufferPos_, n);
+    bufferPos_ += static_cast<int32_t>(n);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+  if (!readRawInto(bytes, static_cast<int32_t>(n))) return false;
+  scratch = std::move(bytes);
+  view = scratch;
+  return true;
 }
 
 bool ORVCodedInputStream::readDataObject(ORVDataObjectPtr& value) {

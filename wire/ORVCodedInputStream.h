@@ -38,6 +38,11 @@ class ORVCodedInputStream {
   // offset. Throws std::out_of_range when the range is not inside data.
   ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
   explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // Memory mode over a shared input buffer (all of it, or a range). Parsers
+  // on such a stream make texts, byte arrays and keys that borrow from the
+  // buffer, and every collection they build holds the buffer.
+  explicit ORVCodedInputStream(ORVInputBufferPtr data);
+  ORVCodedInputStream(ORVInputBufferPtr data, size_t offset, size_t length);
   // The stream borrows its bytes, so a temporary buffer would dangle.
   explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
   ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
@@ -68,7 +73,11 @@ class ORVCodedInputStream {
   // In memory mode the buffer is the caller's bytes and never refilled, so a
   // view from readStringView stays valid across later reads.
   bool viewsStayValid() const { return input_ == nullptr; }
+  // The shared buffer this stream reads, or null (caller's span, byte stream).
+  const ORVInputBufferPtr& sharedBuffer() const { return shared_; }
   bool readData(std::vector<uint8_t>& value);
+  // Same as readData without a copy, as readStringView does for texts.
+  bool readDataView(std::span<const uint8_t>& view, std::vector<uint8_t>& scratch);
   // Nested values: fail without reading when the recursion limit is reached.
   bool readDataObject(ORVDataObjectPtr& value);
   bool readDataArray(ORVDataArrayPtr& value);
@@ -127,4 +136,5 @@ class ORVCodedInputStream {
   int32_t sizeLimit_ = kDefaultSizeLimit;
   bool sizeLimitHit_ = false;  // once past the size limit, no more refills
   std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
+  ORVInputBufferPtr shared_;              // memory mode over a shared buffer only
 };
