@@ -114,6 +114,13 @@ class ORVRun {
       mode_ = kHeap;
     }
   }
+// GCC (with the sanitizers) follows moves of a variant holding a run into
+// alternatives it cannot rule out and warns that the run's fields may be
+// uninitialised; a run is always fully initialised by its constructors.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
   void take(ORVRun& other) noexcept {
     size_ = other.size_;
     mode_ = other.mode_;
@@ -125,6 +132,9 @@ class ORVRun {
     other.size_ = 0;
     other.mode_ = kInline;
   }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
   void release() noexcept {
     if (mode_ == kHeap) delete[] ptr_;
   }
