@@ -237,7 +237,7 @@ bool ORVCodedInputStream::readBool(bool& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readInt32(int32_t& value) {
+bool ORVCodedInputStream::readInt32Slow(int32_t& value) {
   uint32_t v;
   if (!readRawVarint32(v)) return false;  // low 32 bits of up to 10 bytes
   value = static_cast<int32_t>(v);
@@ -287,7 +287,7 @@ bool ORVCodedInputStream::readString(std::string& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readStringView(std::string_view& view, std::string& scratch) {
+bool ORVCodedInputStream::readStringViewSlow(std::string_view& view, std::string& scratch) {
   uint32_t n;
   if (!readRawVarint32(n)) return false;
   if (n > static_cast<uint32_t>(kNoLimit)) return false;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "wire/ORVDataElement.h"
+#include "wire/ORVUtf8.h"
 
 class ORVInputByteStream;
 
@@ -60,7 +61,23 @@ class ORVCodedInputStream {
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
-  bool readInt32(int32_t& value);
+  // Int32 values below 2^14 (counts, ids, prices) are decoded inline.
+  bool readInt32(int32_t& value) {
+    if (bufferSize_ - bufferPos_ >= 2) {
+      const uint8_t* p = buffer_ + bufferPos_;
+      if (p[0] < 0x80) {
+        value = p[0];
+        bufferPos_ += 1;
+        return true;
+      }
+      if (p[1] < 0x80) {
+        value = static_cast<int32_t>((p[0] & 0x7Fu) | static_cast<uint32_t>(p[1]) << 7);
+        bufferPos_ += 2;
+        return true;
+      }
+    }
+    return readInt32Slow(value);
+  }
   bool readInt64(int64_t& value);
   bool readFloat(float& value);
   bool readDouble(double& value);
@@ -69,7 +86,20 @@ class ORVCodedInputStream {
   // Same as readString, without building a string: `view` points into the
   // stream's buffer, or into `scratch` when the text crosses a refill; it is
   // valid until the next read.
-  bool readStringView(std::string_view& view, std::string& scratch);
+  // Fast path: a one-byte length and the whole text buffered.
+  bool readStringView(std::string_view& view, std::string& scratch) {
+    if (bufferPos_ < bufferSize_) {
+      const uint32_t n = buffer_[bufferPos_];
+      if (n < 0x80 && static_cast<int32_t>(n) < bufferSize_ - bufferPos_) {
+        const uint8_t* p = buffer_ + bufferPos_ + 1;
+        if (!ORVIsValidUtf8(p, n)) return false;
+        view = std::string_view(reinterpret_cast<const char*>(p), n);
+        bufferPos_ += static_cast<int32_t>(n) + 1;
+        return true;
+      }
+    }
+    return readStringViewSlow(view, scratch);
+  }
   // In memory mode the buffer is the caller's bytes and never refilled, so a
   // view from readStringView stays valid across later reads.
   bool viewsStayValid() const { return input_ == nullptr; }
@@ -113,6 +143,8 @@ class ORVCodedInputStream {
 
  private:
   int32_t readTagSlow();
+  bool readInt32Slow(int32_t& value);
+  bool readStringViewSlow(std::string_view& view, std::string& scratch);
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
   // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.

@@ -149,7 +149,8 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     int32_t tag = input.readTag();
     bool ok = ORVElementReader::read(input, tag, kOperation,
                              [&](auto index, auto&& value) {
-      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value)).serializedSize();
+      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value))
+                          .template serializedSizeOf<ORVTypeCodeOf<decltype(index)>::value>();
     });
     if (!ok) return false;
   }

@@ -138,6 +138,25 @@ class ORVDataElement {
       default: return otherSize();
     }
   }
+  // serializedSize() of an element known to hold type code I, without the
+  // switch: the parsers know the type of the element they have just built.
+  template <size_t I>
+  uint32_t serializedSizeOf() const {
+    if constexpr (I == ORVDataTypeBool) {
+      return 2;
+    } else if constexpr (I == ORVDataTypeByteArray || I == ORVDataTypeString) {
+      return textSize(std::get_if<I>(&value_)->size());
+    } else if constexpr (I == ORVDataTypeInt32) {
+      int32_t v = *std::get_if<I>(&value_);
+      return v < 0 ? 11 : 1 + ORVVarint32Size(static_cast<uint32_t>(v));
+    } else if constexpr (I == ORVDataTypeFloat) {
+      return 5;
+    } else if constexpr (I == ORVDataTypeDouble) {
+      return 9;
+    } else {
+      return otherSize();
+    }
+  }
   // Writes the type byte and payload; false (and a log line) only for an
   // element that holds no value.
   bool writeToCodedOutputStream(ORVCodedOutputStream& output) const;

@@ -208,8 +208,11 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   // While the object is small, a repeated key is found by comparing one
-  // fingerprint word per entry rather than the keys themselves.
+  // fingerprint word per entry rather than the keys themselves, and only
+  // when the key's bit in a 64-bit summary of the fingerprints seen is set
+  // (so a fresh key is usually accepted without any scan).
   uint64_t fingerprints[ORVKeyIndex::kLinearLimit];
+  uint64_t seenBits = 0;
   for (uint32_t i = 0; i < count; ++i) {
     // The key stays a view into the input until its entry is made. A byte
     // stream may refill its buffer while the element is read, so there the
@@ -223,10 +226,13 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     }
     int32_t tag = input.readTag();
     const uint64_t print = ORVKeyIndex::fingerprint(key);
+    const uint64_t printBit = uint64_t{1} << ((print * 0x9E3779B97F4A7C15ull) >> 58);
     bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
+      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
       int64_t pos = -1;
       if (keyIndex.empty()) {
-        for (size_t k = 0; k < entries.size(); ++k) {
+        const size_t scan = (seenBits & printBit) != 0 ? entries.size() : 0;
+        for (size_t k = 0; k < scan; ++k) {
           if (fingerprints[k] == print &&
               (key.size() <= ORVKeyIndex::kFingerprintBytes || sameKey(entries[k].first, key))) {
             pos = static_cast<int64_t>(k);
@@ -241,16 +247,17 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         Entry& entry = entries[static_cast<size_t>(pos)];
         entriesSize -= entry.second.serializedSize();
         entry.second = ORVDataElement(index, std::forward<decltype(value)>(value));
-        entriesSize += entry.second.serializedSize();
+        entriesSize += entry.second.template serializedSizeOf<kType>();
         return;
       }
       Entry& entry = entries.emplace_back(std::piecewise_construct,
                                           std::forward_as_tuple(ORVElementReader::run<char>(input, key)),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
-      entriesSize += entrySize(entry.first, entry.second);
+      entriesSize += ORVVarint32Size(key.size()) + key.size() + entry.second.template serializedSizeOf<kType>();
       size_t n = entries.size();
       if (n <= ORVKeyIndex::kLinearLimit) {
         fingerprints[n - 1] = print;
+        seenBits |= printBit;
       } else {
         if (keyIndex.empty()) {
           keyIndex.rebuild(n, keyAt);

@@ -18,6 +18,14 @@
 #include "wire/ORVCodedInputStream.h"
 #include "wire/ORVDataElement.h"
 
+// The type code carried by the index a sink receives.
+template <typename>
+struct ORVTypeCodeOf;
+template <size_t I>
+struct ORVTypeCodeOf<std::in_place_index_t<I>> {
+  static constexpr size_t value = I;
+};
+
 class ORVElementReader {
  public:
   template <typename Sink>
