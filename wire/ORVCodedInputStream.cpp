@@ -258,7 +258,7 @@ bool ORVCodedInputStream::readFloat(float& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readDouble(double& value) {
+bool ORVCodedInputStream::readDoubleSlow(double& value) {
   uint64_t bits;
   if (!readRawLittleEndian64(bits)) return false;
   std::memcpy(&value, &bits, 8);

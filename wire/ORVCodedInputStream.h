@@ -11,6 +11,7 @@
 // bufferSizeAfterLimit_, so the fast paths only ever compare against
 // bufferSize_.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -80,7 +81,18 @@ class ORVCodedInputStream {
   }
   bool readInt64(int64_t& value);
   bool readFloat(float& value);
-  bool readDouble(double& value);
+  // Inline when the eight bytes are buffered (the host is little-endian, as
+  // the wire is; the slow path assembles the bytes portably).
+  bool readDouble(double& value) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (bufferSize_ - bufferPos_ >= 8) {
+        std::memcpy(&value, buffer_ + bufferPos_, 8);
+        bufferPos_ += 8;
+        return true;
+      }
+    }
+    return readDoubleSlow(value);
+  }
   // Fails on invalid UTF-8.
   bool readString(std::string& value);
   // Same as readString, without building a string: `view` points into the
@@ -144,6 +156,7 @@ class ORVCodedInputStream {
  private:
   int32_t readTagSlow();
   bool readInt32Slow(int32_t& value);
+  bool readDoubleSlow(double& value);
   bool readStringViewSlow(std::string_view& view, std::string& scratch);
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
