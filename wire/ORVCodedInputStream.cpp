@@ -29,13 +29,19 @@ ORVCodedInputStream::ORVCodedInputStream(std::span<const uint8_t> data, size_t o
 }
 
 ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data)
-    : ORVCodedInputStream(data ? std::span<const uint8_t>(*data) : std::span<const uint8_t>()) {
+    : ORVCodedInputStream(data ? data->bytes() : std::span<const uint8_t>()) {
   shared_ = std::move(data);
+  if (shared_ && shared_->claimArena()) arena_ = shared_.get();
 }
 
 ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data, size_t offset, size_t length)
-    : ORVCodedInputStream(data ? std::span<const uint8_t>(*data) : std::span<const uint8_t>(), offset, length) {
+    : ORVCodedInputStream(data ? data->bytes() : std::span<const uint8_t>(), offset, length) {
   shared_ = std::move(data);
+  if (shared_ && shared_->claimArena()) arena_ = shared_.get();
+}
+
+ORVCodedInputStream::~ORVCodedInputStream() {
+  if (arena_ != nullptr) arena_->releaseArena();
 }
 
 ORVCodedInputStream::ORVCodedInputStream(ORVInputByteStream& input)

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "wire/ORVDataElement.h"
+#include "wire/ORVParsedInput.h"
 #include "wire/ORVUtf8.h"
 
 class ORVInputByteStream;
@@ -48,6 +49,7 @@ class ORVCodedInputStream {
   // The stream borrows its bytes, so a temporary buffer would dangle.
   explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
   ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
+  ~ORVCodedInputStream();
   ORVCodedInputStream(const ORVCodedInputStream&) = delete;
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
@@ -117,6 +119,9 @@ class ORVCodedInputStream {
   bool viewsStayValid() const { return input_ == nullptr; }
   // The shared buffer this stream reads, or null (caller's span, byte stream).
   const ORVInputBufferPtr& sharedBuffer() const { return shared_; }
+  // The shared input whose arena this stream holds (see ORVParsedInput), or
+  // null: the vectors of parsed collections are taken from it.
+  const ORVParsedInput* arena() const { return arena_; }
   bool readData(std::vector<uint8_t>& value);
   // Same as readData without a copy, as readStringView does for texts.
   bool readDataView(std::span<const uint8_t>& view, std::vector<uint8_t>& scratch);
@@ -182,4 +187,5 @@ class ORVCodedInputStream {
   bool sizeLimitHit_ = false;  // once past the size limit, no more refills
   std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
   ORVInputBufferPtr shared_;              // memory mode over a shared buffer only
+  const ORVParsedInput* arena_ = nullptr; // shared_, when its arena was free
 };

@@ -142,7 +142,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     out = dataArray();
     return true;
   }
-  Elements elements;
+  Elements elements{ORVArenaAllocator<ORVDataElement>(input.arena())};
   elements.reserve(ORVReserveFor(count, input));
   uint64_t elementsSize = 0;
   for (uint32_t i = 0; i < count; ++i) {
@@ -162,7 +162,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data) {
-  return parseDataArray(out, std::make_shared<const std::vector<uint8_t>>(data.begin(), data.end()));
+  return parseDataArray(out, std::make_shared<const ORVParsedInput>(data));
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVInputBufferPtr data) {
@@ -175,8 +175,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t>
   if (offset > data.size() || length > data.size() - offset) {
     throw std::out_of_range("ORVDataArray::parseDataArray: range outside the data");
   }
-  auto range = data.subspan(offset, length);
-  ORVCodedInputStream input(std::make_shared<const std::vector<uint8_t>>(range.begin(), range.end()));
+  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
   return parseDataArray(out, input);
 }
 

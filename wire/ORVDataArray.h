@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "wire/ORVDataElement.h"
+#include "wire/ORVParsedInput.h"
 
 class ORVDataArrayBuilder;
 class ORVCodedInputStream;
@@ -22,7 +23,8 @@ class ORVOutputByteStream;
 
 class ORVDataArray {
  public:
-  using Elements = std::vector<ORVDataElement>;
+  // Parsed arrays take this vector from their input's arena.
+  using Elements = std::vector<ORVDataElement, ORVArenaAllocator<ORVDataElement>>;
 
   explicit ORVDataArray(Elements elements);
   ORVDataArray(const ORVDataArray&) = delete;

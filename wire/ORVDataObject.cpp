@@ -202,7 +202,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   // Entries are collected here directly rather than through a builder: the
   // count is already checked, and a key read twice keeps its first position
   // and takes the later value, as a builder put does.
-  Entries entries;
+  Entries entries{ORVArenaAllocator<Entry>(input.arena())};
   entries.reserve(ORVReserveFor(count, input));
   ORVKeyIndex keyIndex;
   uint64_t entriesSize = 0;
@@ -276,7 +276,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data) {
-  return parseDataObject(out, std::make_shared<const std::vector<uint8_t>>(data.begin(), data.end()));
+  return parseDataObject(out, std::make_shared<const ORVParsedInput>(data));
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVInputBufferPtr data) {
@@ -289,8 +289,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8
   if (offset > data.size() || length > data.size() - offset) {
     throw std::out_of_range("ORVDataObject::parseDataObject: range outside the data");
   }
-  auto range = data.subspan(offset, length);
-  ORVCodedInputStream input(std::make_shared<const std::vector<uint8_t>>(range.begin(), range.end()));
+  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
   return parseDataObject(out, input);
 }
 

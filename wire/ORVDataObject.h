@@ -22,6 +22,7 @@
 
 #include "wire/ORVDataElement.h"
 #include "wire/ORVKeyIndex.h"
+#include "wire/ORVParsedInput.h"
 
 class ORVDataObjectBuilder;
 class ORVCodedInputStream;
@@ -31,7 +32,8 @@ class ORVOutputByteStream;
 class ORVDataObject {
  public:
   using Entry = std::pair<ORVText, ORVDataElement>;
-  using Entries = std::vector<Entry>;
+  // Parsed objects take this vector from their input's arena.
+  using Entries = std::vector<Entry, ORVArenaAllocator<Entry>>;
 
   // Takes the entries as they are; keys must be unique (builders ensure it).
   explicit ORVDataObject(Entries entries);

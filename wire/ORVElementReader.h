@@ -35,16 +35,9 @@ class ORVElementReader {
   // buffer (and the view lies in it, not in a scratch copy), else owned.
   template <typename T>
   static ORVRun<T> run(const ORVCodedInputStream& input, typename ORVRun<T>::View view) {
-    if (input.sharedBuffer() && inside(*input.sharedBuffer(), view.data(), view.size())) return ORVRun<T>::borrow(view);
+    const ORVInputBufferPtr& shared = input.sharedBuffer();
+    if (shared && shared->contains(view.data(), view.size())) return ORVRun<T>::borrow(view);
     return ORVRun<T>(view);
-  }
-
- private:
-  template <typename T>
-  static bool inside(const std::vector<uint8_t>& buffer, const T* p, size_t n) {
-    auto begin = reinterpret_cast<uintptr_t>(buffer.data());
-    auto at = reinterpret_cast<uintptr_t>(p);
-    return at >= begin && at + n <= begin + buffer.size();
   }
 };
 

@@ -4,9 +4,8 @@
 //
 // Runs made by factories and builders own their bytes: up to 16 inline, longer
 // ones in one heap block. Runs made by the parsers borrow their bytes from the
-// shared, immutable copy of the input (ORVInputBufferPtr) that every
-// collection parsed from it holds, so parsing a text costs no allocation and
-// no copy.
+// shared, immutable copy of the input (ORVParsedInput) that every collection
+// parsed from it holds, so parsing a text costs no allocation and no copy.
 //
 // Only the parsers can make a borrowing run, and they store it only inside a
 // collection that keeps the input alive. A copy of a run always owns its
@@ -16,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,9 +26,6 @@
 class ORVDataObject;
 class ORVDataArray;
 class ORVElementReader;
-
-// The shared, immutable input of a parse; parsed runs point into it.
-using ORVInputBufferPtr = std::shared_ptr<const std::vector<uint8_t>>;
 
 template <typename T>
 class ORVRun {

@@ -208,8 +208,13 @@ TEST(ORVDataObjectTest, ParsedValuesOutliveTheirInputAndTheirParents) {
   EXPECT_EQ(nested->keyEnumerator(), (std::vector<std::string>{"tl", "raw"}));
   EXPECT_EQ(copied.stringValue(), "http://media.example.vn/icons/game_1200.png");
   EXPECT_NE(description.find(title), std::string::npos);
+  // A copy of the entries is the caller's own, keys and texts included.
+  ORVDataObject::Entries entries = nested->entries();
   nested.reset();
   EXPECT_EQ(copied.stringValue(), "http://media.example.vn/icons/game_1200.png");
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].first, std::string_view("tl"));
+  EXPECT_EQ(entries[0].second.stringValue(), title);
 }
 
 // Keys that agree in length and their first seven bytes are still different
