@@ -6,9 +6,12 @@
 
 namespace {
 // Arena room reserved next to copied bytes: a catalogue answer needs about
-// four bytes of entries per input byte. More is taken in chunks when needed.
+// four bytes of entries per input byte. It is capped, so a large input that
+// is mostly one byte array does not reserve several times its size; more is
+// taken in chunks when a parse really needs it.
 constexpr size_t kArenaPerInputByte = 4;
 constexpr size_t kArenaMinimum = 256;
+constexpr size_t kArenaMaximum = 64 * 1024;
 constexpr size_t kChunkMinimum = 4096;
 constexpr size_t kAlign = alignof(std::max_align_t);
 
@@ -17,7 +20,9 @@ size_t roundUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 
 ORVParsedInput::ORVParsedInput(std::span<const uint8_t> bytes) {
   size_t start = roundUp(bytes.size());
-  size_t arena = bytes.size() * kArenaPerInputByte + kArenaMinimum;
+  size_t arena = bytes.size() < (kArenaMaximum - kArenaMinimum) / kArenaPerInputByte
+                     ? bytes.size() * kArenaPerInputByte + kArenaMinimum
+                     : kArenaMaximum;
   block_.reset(new uint8_t[start + arena]);
   if (!bytes.empty()) std::memcpy(block_.get(), bytes.data(), bytes.size());
   bytes_ = std::span<const uint8_t>(block_.get(), bytes.size());
