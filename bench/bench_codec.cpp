@@ -27,25 +27,25 @@ ORVDataObjectPtr catalogueAnswer() {
       "Đua xe địa hình 3D", "Bắn cá ăn xu Đại Dương", "Cờ tướng Việt Nam", "Chiến binh rồng thiêng",
       "Tiến lên miền Nam", "Nông trại vui vẻ", "Phiêu lưu xứ sở thần tiên", "Võ lâm truyền kỳ",
       "Xếp hình kim cương", "Đế chế huyền thoại"};
-  static const char* prices[] = {"5.000đ", "Miễn phí", "10.000đ", "3.000đ", "Miễn phí",
-                                 "15.000đ", "5.000đ", "Miễn phí", "2.000đ", "20.000đ"};
-  static const char* providers[] = {"Công ty Trò chơi Sao Việt", "Nhà phát hành Ánh Dương",
-                                    "Studio Hà Nội Games"};
+  static const char* partners[] = {"Công ty Trò chơi Sao Việt", "Nhà phát hành Ánh Dương",
+                                   "Studio Hà Nội Games"};
+  static const char* providers[] = {"Sao Việt Mobile", "Ánh Dương Games", "HN Studio"};
+  static const int32_t prices[] = {5000, 0, 10000, 3000, 0, 15000, 5000, 0, 2000, 20000};
   ORVDataArrayBuilder games = ORVDataArray::builderWithCapacity(10);
   for (int i = 0; i < 10; ++i) {
+    int32_t id = 1200 + i * 37;
     games.addDataObject(ORVDataObject::builderWithCapacity(11)
-                            .putInt32(1200 + i * 37, "id")
+                            .putInt32(id, "id")
                             .putString(titles[i], "tl")
-                            .putString("http://media.example.vn/icons/game_" + std::to_string(1200 + i * 37) + ".png",
-                                       "ico")
-                            .putString(prices[i], "pri")
-                            .putInt32(i % 6, "rat")
+                            .putString(partners[i % 3], "par")
+                            .putString(providers[i % 3], "sms")
+                            .putInt32(prices[i], "pri")
+                            .putString("http://media.example.vn/icons/game_" + std::to_string(id) + ".png", "ico")
                             .putInt32(15000 + i * 4321, "dlc")
-                            .putString(providers[i % 3], "pro")
+                            .putInt32(120 + i * 53, "rtc")
+                            .putDouble(2.5 + (i % 6) * 0.45, "rat")
                             .putString("1." + std::to_string(i) + ".2", "ver")
-                            .putString(std::to_string(2 + i) + ",5 MB", "sz")
-                            .putString("Soạn GAME " + std::to_string(i) + " gửi 8x79", "sms")
-                            .putString("cp=" + std::to_string(i) + "&src=home", "par")
+                            .putInt32(i % 2, "stt")
                             .build());
   }
   return ORVDataObject::builder().putDataArray(games.build(), "rs").build();
@@ -75,7 +75,7 @@ void packElement(msgpack::packer<Stream>& pk, const ORVDataElement& e) {
     case ORVDataTypeDouble: pk.pack_double(std::get<double>(e.value())); break;
     case ORVDataTypeFloat: pk.pack_float(std::get<float>(e.value())); break;
     case ORVDataTypeString: {
-      const std::string& s = *e.stringPointer();
+      std::string_view s = *e.stringPointer();
       pk.pack_str(static_cast<uint32_t>(s.size()));
       pk.pack_str_body(s.data(), static_cast<uint32_t>(s.size()));
       break;

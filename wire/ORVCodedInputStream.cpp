@@ -28,6 +28,22 @@ ORVCodedInputStream::ORVCodedInputStream(std::span<const uint8_t> data, size_t o
   bufferSize_ = clampLength(length);
 }
 
+ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data)
+    : ORVCodedInputStream(data ? data->bytes() : std::span<const uint8_t>()) {
+  shared_ = std::move(data);
+  if (shared_ && shared_->claimArena()) arena_ = shared_.get();
+}
+
+ORVCodedInputStream::ORVCodedInputStream(ORVInputBufferPtr data, size_t offset, size_t length)
+    : ORVCodedInputStream(data ? data->bytes() : std::span<const uint8_t>(), offset, length) {
+  shared_ = std::move(data);
+  if (shared_ && shared_->claimArena()) arena_ = shared_.get();
+}
+
+ORVCodedInputStream::~ORVCodedInputStream() {
+  if (arena_ != nullptr) arena_->releaseArena();
+}
+
 ORVCodedInputStream::ORVCodedInputStream(ORVInputByteStream& input)
     : input_(&input), ownBuffer_(std::make_unique<uint8_t[]>(kBufferSize)) {
   buffer_ = ownBuffer_.get();
@@ -227,7 +243,7 @@ bool ORVCodedInputStream::readBool(bool& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readInt32(int32_t& value) {
+bool ORVCodedInputStream::readInt32Slow(int32_t& value) {
   uint32_t v;
   if (!readRawVarint32(v)) return false;  // low 32 bits of up to 10 bytes
   value = static_cast<int32_t>(v);
@@ -248,7 +264,7 @@ bool ORVCodedInputStream::readFloat(float& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readDouble(double& value) {
+bool ORVCodedInputStream::readDoubleSlow(double& value) {
   uint64_t bits;
   if (!readRawLittleEndian64(bits)) return false;
   std::memcpy(&value, &bits, 8);
@@ -277,7 +293,7 @@ bool ORVCodedInputStream::readString(std::string& value) {
   return true;
 }
 
-bool ORVCodedInputStream::readStringView(std::string_view& view, std::string& scratch) {
+bool ORVCodedInputStream::readStringViewSlow(std::string_view& view, std::string& scratch) {
   uint32_t n;
   if (!readRawVarint32(n)) return false;
   if (n > static_cast<uint32_t>(kNoLimit)) return false;
@@ -301,6 +317,22 @@ bool ORVCodedInputStream::readData(std::vector<uint8_t>& value) {
   if (!readRawVarint32(n)) return false;
   if (n > static_cast<uint32_t>(kNoLimit)) return false;
   return readRawData(value, static_cast<int32_t>(n));
+}
+
+bool ORVCodedInputStream::readDataView(std::span<const uint8_t>& view, std::vector<uint8_t>& scratch) {
+  uint32_t n;
+  if (!readRawVarint32(n)) return false;
+  if (n > static_cast<uint32_t>(kNoLimit)) return false;
+  if (static_cast<int32_t>(n) <= buffered()) {
+    view = std::span<const uint8_t>(buffer_ + bufferPos_, n);
+    bufferPos_ += static_cast<int32_t>(n);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+  if (!readRawInto(bytes, static_cast<int32_t>(n))) return false;
+  scratch = std::move(bytes);
+  view = scratch;
+  return true;
 }
 
 bool ORVCodedInputStream::readDataObject(ORVDataObjectPtr& value) {

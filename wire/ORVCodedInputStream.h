@@ -11,6 +11,7 @@
 // bufferSizeAfterLimit_, so the fast paths only ever compare against
 // bufferSize_.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "wire/ORVDataElement.h"
+#include "wire/ORVParsedInput.h"
+#include "wire/ORVUtf8.h"
 
 class ORVInputByteStream;
 
@@ -38,9 +41,15 @@ class ORVCodedInputStream {
   // offset. Throws std::out_of_range when the range is not inside data.
   ORVCodedInputStream(std::span<const uint8_t> data, size_t offset, size_t length);
   explicit ORVCodedInputStream(ORVInputByteStream& input);
+  // Memory mode over a shared input buffer (all of it, or a range). Parsers
+  // on such a stream make texts, byte arrays and keys that borrow from the
+  // buffer, and every collection they build holds the buffer.
+  explicit ORVCodedInputStream(ORVInputBufferPtr data);
+  ORVCodedInputStream(ORVInputBufferPtr data, size_t offset, size_t length);
   // The stream borrows its bytes, so a temporary buffer would dangle.
   explicit ORVCodedInputStream(std::vector<uint8_t>&&) = delete;
   ORVCodedInputStream(std::vector<uint8_t>&&, size_t, size_t) = delete;
+  ~ORVCodedInputStream();
   ORVCodedInputStream(const ORVCodedInputStream&) = delete;
   ORVCodedInputStream& operator=(const ORVCodedInputStream&) = delete;
 
@@ -55,20 +64,67 @@ class ORVCodedInputStream {
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
-  bool readInt32(int32_t& value);
+  // Int32 values below 2^14 (counts, ids, prices) are decoded inline.
+  bool readInt32(int32_t& value) {
+    if (bufferSize_ - bufferPos_ >= 2) {
+      const uint8_t* p = buffer_ + bufferPos_;
+      if (p[0] < 0x80) {
+        value = p[0];
+        bufferPos_ += 1;
+        return true;
+      }
+      if (p[1] < 0x80) {
+        value = static_cast<int32_t>((p[0] & 0x7Fu) | static_cast<uint32_t>(p[1]) << 7);
+        bufferPos_ += 2;
+        return true;
+      }
+    }
+    return readInt32Slow(value);
+  }
   bool readInt64(int64_t& value);
   bool readFloat(float& value);
-  bool readDouble(double& value);
+  // Inline when the eight bytes are buffered (the host is little-endian, as
+  // the wire is; the slow path assembles the bytes portably).
+  bool readDouble(double& value) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (bufferSize_ - bufferPos_ >= 8) {
+        std::memcpy(&value, buffer_ + bufferPos_, 8);
+        bufferPos_ += 8;
+        return true;
+      }
+    }
+    return readDoubleSlow(value);
+  }
   // Fails on invalid UTF-8.
   bool readString(std::string& value);
   // Same as readString, without building a string: `view` points into the
   // stream's buffer, or into `scratch` when the text crosses a refill; it is
   // valid until the next read.
-  bool readStringView(std::string_view& view, std::string& scratch);
+  // Fast path: a one-byte length and the whole text buffered.
+  bool readStringView(std::string_view& view, std::string& scratch) {
+    if (bufferPos_ < bufferSize_) {
+      const uint32_t n = buffer_[bufferPos_];
+      if (n < 0x80 && static_cast<int32_t>(n) < bufferSize_ - bufferPos_) {
+        const uint8_t* p = buffer_ + bufferPos_ + 1;
+        if (!ORVIsValidUtf8(p, n)) return false;
+        view = std::string_view(reinterpret_cast<const char*>(p), n);
+        bufferPos_ += static_cast<int32_t>(n) + 1;
+        return true;
+      }
+    }
+    return readStringViewSlow(view, scratch);
+  }
   // In memory mode the buffer is the caller's bytes and never refilled, so a
   // view from readStringView stays valid across later reads.
   bool viewsStayValid() const { return input_ == nullptr; }
+  // The shared buffer this stream reads, or null (caller's span, byte stream).
+  const ORVInputBufferPtr& sharedBuffer() const { return shared_; }
+  // The shared input whose arena this stream holds (see ORVParsedInput), or
+  // null: the vectors of parsed collections are taken from it.
+  const ORVParsedInput* arena() const { return arena_; }
   bool readData(std::vector<uint8_t>& value);
+  // Same as readData without a copy, as readStringView does for texts.
+  bool readDataView(std::span<const uint8_t>& view, std::vector<uint8_t>& scratch);
   // Nested values: fail without reading when the recursion limit is reached.
   bool readDataObject(ORVDataObjectPtr& value);
   bool readDataArray(ORVDataArrayPtr& value);
@@ -104,6 +160,9 @@ class ORVCodedInputStream {
 
  private:
   int32_t readTagSlow();
+  bool readInt32Slow(int32_t& value);
+  bool readDoubleSlow(double& value);
+  bool readStringViewSlow(std::string_view& view, std::string& scratch);
   bool readRawVarint32Slow(uint32_t& value);
   bool readRawVarint64Slow(uint64_t& value);
   // Reads n bytes into dst (n > buffered bytes); the slow path of readRawData.
@@ -127,4 +186,6 @@ class ORVCodedInputStream {
   int32_t sizeLimit_ = kDefaultSizeLimit;
   bool sizeLimitHit_ = false;  // once past the size limit, no more refills
   std::unique_ptr<uint8_t[]> ownBuffer_;  // byte-stream mode only
+  ORVInputBufferPtr shared_;              // memory mode over a shared buffer only
+  const ORVParsedInput* arena_ = nullptr; // shared_, when its arena was free
 };

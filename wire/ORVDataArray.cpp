@@ -142,31 +142,40 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     out = dataArray();
     return true;
   }
-  Elements elements;
+  Elements elements{ORVArenaAllocator<ORVDataElement>(input.arena())};
   elements.reserve(ORVReserveFor(count, input));
   uint64_t elementsSize = 0;
   for (uint32_t i = 0; i < count; ++i) {
     int32_t tag = input.readTag();
-    bool ok = ORVReadElement(input, tag, kOperation,
+    bool ok = ORVElementReader::read(input, tag, kOperation,
                              [&](auto index, auto&& value) {
-      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value)).serializedSize();
+      elementsSize += elements.emplace_back(index, std::forward<decltype(value)>(value))
+                          .template serializedSizeOf<ORVTypeCodeOf<decltype(index)>::value>();
     });
     if (!ok) return false;
   }
-  auto array = std::make_shared<const ORVDataArray>(std::move(elements));
+  auto array = std::make_shared<ORVDataArray>(std::move(elements));
+  array->sharedBuffer_ = input.sharedBuffer();
   array->presetSerializedSize(elementsSize);
   out = std::move(array);
   return true;
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data) {
-  ORVCodedInputStream input(data);
+  return parseDataArray(out, std::make_shared<const ORVParsedInput>(data));
+}
+
+bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVInputBufferPtr data) {
+  ORVCodedInputStream input(std::move(data));
   return parseDataArray(out, input);
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data, size_t offset,
                                   size_t length) {
-  ORVCodedInputStream input(data, offset, length);
+  if (offset > data.size() || length > data.size() - offset) {
+    throw std::out_of_range("ORVDataArray::parseDataArray: range outside the data");
+  }
+  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
   return parseDataArray(out, input);
 }
 
@@ -192,8 +201,8 @@ ORVDataArrayBuilder& ORVDataArrayBuilder::addElement(ORVDataElement element) {
 ORVDataArrayBuilder& ORVDataArrayBuilder::addBool(bool value) {
   return addElement(ORVDataElement::dataElementWithBool(value));
 }
-ORVDataArrayBuilder& ORVDataArrayBuilder::addByteArray(std::vector<uint8_t> value) {
-  return addElement(ORVDataElement::dataElementWithByteArray(std::move(value)));
+ORVDataArrayBuilder& ORVDataArrayBuilder::addByteArray(const std::vector<uint8_t>& value) {
+  return addElement(ORVDataElement::dataElementWithByteArray(value));
 }
 ORVDataArrayBuilder& ORVDataArrayBuilder::addInt32(int32_t value) {
   return addElement(ORVDataElement::dataElementWithInt32(value));
@@ -201,8 +210,8 @@ ORVDataArrayBuilder& ORVDataArrayBuilder::addInt32(int32_t value) {
 ORVDataArrayBuilder& ORVDataArrayBuilder::addInt64(int64_t value) {
   return addElement(ORVDataElement::dataElementWithInt64(value));
 }
-ORVDataArrayBuilder& ORVDataArrayBuilder::addString(std::string value) {
-  return addElement(ORVDataElement::dataElementWithString(std::move(value)));
+ORVDataArrayBuilder& ORVDataArrayBuilder::addString(std::string_view value) {
+  return addElement(ORVDataElement::dataElementWithString(value));
 }
 ORVDataArrayBuilder& ORVDataArrayBuilder::addFloat(float value) {
   return addElement(ORVDataElement::dataElementWithFloat(value));

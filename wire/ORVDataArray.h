@@ -1,5 +1,7 @@
 #pragma once
 // An immutable ordered list of elements; the wire carries them in this order.
+// Elements are stored by value in one vector. A parsed array holds the shared
+// input buffer its texts borrow from (see ORVRun).
 
 #include <atomic>
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "wire/ORVDataElement.h"
+#include "wire/ORVParsedInput.h"
 
 class ORVDataArrayBuilder;
 class ORVCodedInputStream;
@@ -20,7 +23,8 @@ class ORVOutputByteStream;
 
 class ORVDataArray {
  public:
-  using Elements = std::vector<ORVDataElement>;
+  // Parsed arrays take this vector from their input's arena.
+  using Elements = std::vector<ORVDataElement, ORVArenaAllocator<ORVDataElement>>;
 
   explicit ORVDataArray(Elements elements);
   ORVDataArray(const ORVDataArray&) = delete;
@@ -61,7 +65,10 @@ class ORVDataArray {
   bool writeToOutputStream(ORVOutputByteStream& output) const;
 
   static bool parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& input);
+  // The span forms copy the bytes once into a shared buffer that the parsed
+  // values borrow from; the ORVInputBufferPtr form borrows the given buffer.
   static bool parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data);
+  static bool parseDataArray(ORVDataArrayPtr& out, ORVInputBufferPtr data);
   static bool parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data, size_t offset, size_t length);
   static bool parseDataArray(ORVDataArrayPtr& out, ORVInputByteStream& stream);
   static bool parseDataArray(ORVDataArrayPtr& out, std::istream& stream);
@@ -72,6 +79,7 @@ class ORVDataArray {
     memoizedSerializedSize_.store(ORVCollectionSize(elements_.size(), elementsSize), std::memory_order_relaxed);
   }
   const ORVDataElement& checkedAt(size_t index) const;
+  ORVInputBufferPtr sharedBuffer_;  // kept alive for the borrowed runs of elements_
   Elements elements_;
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
 };
@@ -84,10 +92,10 @@ class ORVDataArrayBuilder {
   // Every add throws ORVInternalInconsistencyException "Size limit exceeded"
   // once the builder holds 4096 elements.
   ORVDataArrayBuilder& addBool(bool value);
-  ORVDataArrayBuilder& addByteArray(std::vector<uint8_t> value);
+  ORVDataArrayBuilder& addByteArray(const std::vector<uint8_t>& value);
   ORVDataArrayBuilder& addInt32(int32_t value);
   ORVDataArrayBuilder& addInt64(int64_t value);
-  ORVDataArrayBuilder& addString(std::string value);
+  ORVDataArrayBuilder& addString(std::string_view value);
   ORVDataArrayBuilder& addFloat(float value);
   ORVDataArrayBuilder& addDouble(double value);
   // Throws ORVInvalidArgumentException for a null value.

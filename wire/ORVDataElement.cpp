@@ -87,7 +87,7 @@ const char kHexDigits[] = "0123456789abcdef";
 
 // Appends a string cut at 64 UTF-16 code units plus "..."; a character that
 // needs two code units is never split, so the result stays valid UTF-8.
-void appendShortened(std::string& out, const std::string& text) {
+void appendShortened(std::string& out, std::string_view text) {
   constexpr size_t kMaxUnits = 64;
   size_t units = 0;
   size_t i = 0;
@@ -96,7 +96,7 @@ void appendShortened(std::string& out, const std::string& text) {
     size_t bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     size_t charUnits = bytes == 4 ? 2 : 1;
     if (units + charUnits > kMaxUnits) {
-      out.append(text, 0, i);
+      out.append(text.substr(0, i));
       out += "...";
       return;
     }
@@ -165,12 +165,12 @@ double ORVDataElement::doubleValue() const {
 }
 
 std::optional<std::string> ORVDataElement::stringValue() const {
-  if (auto p = std::get_if<7>(&value_)) return *p;
+  if (auto p = std::get_if<7>(&value_)) return p->copy();
   return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> ORVDataElement::byteArrayValue() const {
-  if (auto p = std::get_if<2>(&value_)) return *p;
+  if (auto p = std::get_if<2>(&value_)) return p->copy();
   return std::nullopt;
 }
 

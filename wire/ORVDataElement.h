@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "wire/ORVRun.h"
 
 class ORVDataObject;
 class ORVDataArray;
@@ -63,19 +66,19 @@ class ORVDataElement {
  public:
   // The held value; the alternative index matches the type code (index 0 is
   // never held by an element made through the factories).
-  using Value = std::variant<std::monostate, bool, std::vector<uint8_t>, int32_t, int64_t, float,
-                             double, std::string, ORVDataObjectPtr, ORVDataArrayPtr>;
+  using Value = std::variant<std::monostate, bool, ORVBytes, int32_t, int64_t, float, double, ORVText,
+                             ORVDataObjectPtr, ORVDataArrayPtr>;
 
   static ORVDataElement dataElementWithBool(bool value) { return ORVDataElement(Value(std::in_place_index<1>, value)); }
-  static ORVDataElement dataElementWithByteArray(std::vector<uint8_t> value) {
-    return ORVDataElement(Value(std::in_place_index<2>, std::move(value)));
+  static ORVDataElement dataElementWithByteArray(const std::vector<uint8_t>& value) {
+    return ORVDataElement(Value(std::in_place_index<2>, value.data(), value.size()));
   }
   static ORVDataElement dataElementWithInt32(int32_t value) { return ORVDataElement(Value(std::in_place_index<3>, value)); }
   static ORVDataElement dataElementWithInt64(int64_t value) { return ORVDataElement(Value(std::in_place_index<4>, value)); }
   static ORVDataElement dataElementWithFloat(float value) { return ORVDataElement(Value(std::in_place_index<5>, value)); }
   static ORVDataElement dataElementWithDouble(double value) { return ORVDataElement(Value(std::in_place_index<6>, value)); }
-  static ORVDataElement dataElementWithString(std::string value) {
-    return ORVDataElement(Value(std::in_place_index<7>, std::move(value)));
+  static ORVDataElement dataElementWithString(std::string_view value) {
+    return ORVDataElement(Value(std::in_place_index<7>, value.data(), value.size()));
   }
   // Throws ORVInvalidArgumentException for a null object or array.
   static ORVDataElement dataElementWithDataObject(ORVDataObjectPtr value);
@@ -110,8 +113,9 @@ class ORVDataElement {
   ORVDataArrayPtr dataArrayValue() const;
 
   // Borrowing reads for hot paths: null when the element holds another kind.
-  const std::string* stringPointer() const { return std::get_if<7>(&value_); }
-  const std::vector<uint8_t>* byteArrayPointer() const { return std::get_if<2>(&value_); }
+  // The run is valid as long as this element (or its collection) is.
+  const ORVText* stringPointer() const { return std::get_if<7>(&value_); }
+  const ORVBytes* byteArrayPointer() const { return std::get_if<2>(&value_); }
 
   // Text form for logs: bools "YES"/"NO", strings cut at 64 UTF-16 code units
   // plus "...", byte buffers as <hex>, nested values by their description.
@@ -132,6 +136,25 @@ class ORVDataElement {
       case ORVDataTypeDouble: return 9;
       case ORVDataTypeString: return textSize(std::get_if<7>(&value_)->size());
       default: return otherSize();
+    }
+  }
+  // serializedSize() of an element known to hold type code I, without the
+  // switch: the parsers know the type of the element they have just built.
+  template <size_t I>
+  uint32_t serializedSizeOf() const {
+    if constexpr (I == ORVDataTypeBool) {
+      return 2;
+    } else if constexpr (I == ORVDataTypeByteArray || I == ORVDataTypeString) {
+      return textSize(std::get_if<I>(&value_)->size());
+    } else if constexpr (I == ORVDataTypeInt32) {
+      int32_t v = *std::get_if<I>(&value_);
+      return v < 0 ? 11 : 1 + ORVVarint32Size(static_cast<uint32_t>(v));
+    } else if constexpr (I == ORVDataTypeFloat) {
+      return 5;
+    } else if constexpr (I == ORVDataTypeDouble) {
+      return 9;
+    } else {
+      return otherSize();
     }
   }
   // Writes the type byte and payload; false (and a log line) only for an

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <istream>
+#include <stdexcept>
 
 #include "platform/Log.h"
 #include "wire/ORVCodedInputStream.h"
@@ -101,7 +102,7 @@ const ORVDataElement::Value* ORVDataObject::objectForKey(std::string_view key) c
 std::vector<std::string> ORVDataObject::keyEnumerator() const {
   std::vector<std::string> keys;
   keys.reserve(entries_.size());
-  for (const Entry& e : entries_) keys.push_back(e.first);
+  for (const Entry& e : entries_) keys.push_back(e.first.copy());
   return keys;
 }
 
@@ -117,7 +118,7 @@ void ORVDataObject::appendDescription(std::string& out) const {
   for (const Entry& e : entries_) {
     if (!first) out += ',';
     first = false;
-    out += e.first;
+    out += e.first.view();
     out += '=';
     e.second.appendDescription(out);
   }
@@ -201,11 +202,17 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   // Entries are collected here directly rather than through a builder: the
   // count is already checked, and a key read twice keeps its first position
   // and takes the later value, as a builder put does.
-  Entries entries;
+  Entries entries{ORVArenaAllocator<Entry>(input.arena())};
   entries.reserve(ORVReserveFor(count, input));
   ORVKeyIndex keyIndex;
   uint64_t entriesSize = 0;
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
+  // While the object is small, a repeated key is found by comparing one
+  // fingerprint word per entry rather than the keys themselves, and only
+  // when the key's bit in a 64-bit summary of the fingerprints seen is set
+  // (so a fresh key is usually accepted without any scan).
+  uint64_t fingerprints[ORVKeyIndex::kLinearLimit];
+  uint64_t seenBits = 0;
   for (uint32_t i = 0; i < count; ++i) {
     // The key stays a view into the input until its entry is made. A byte
     // stream may refill its buffer while the element is read, so there the
@@ -218,11 +225,16 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
       key = keyScratch;
     }
     int32_t tag = input.readTag();
-    bool ok = ORVReadElement(input, tag, kOperation, [&](auto index, auto&& value) {
+    const uint64_t print = ORVKeyIndex::fingerprint(key);
+    const uint64_t printBit = uint64_t{1} << ((print * 0x9E3779B97F4A7C15ull) >> 58);
+    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
+      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
       int64_t pos = -1;
       if (keyIndex.empty()) {
-        for (size_t k = 0; k < entries.size(); ++k) {
-          if (sameKey(entries[k].first, key)) {
+        const size_t scan = (seenBits & printBit) != 0 ? entries.size() : 0;
+        for (size_t k = 0; k < scan; ++k) {
+          if (fingerprints[k] == print &&
+              (key.size() <= ORVKeyIndex::kFingerprintBytes || sameKey(entries[k].first, key))) {
             pos = static_cast<int64_t>(k);
             break;
           }
@@ -235,14 +247,18 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         Entry& entry = entries[static_cast<size_t>(pos)];
         entriesSize -= entry.second.serializedSize();
         entry.second = ORVDataElement(index, std::forward<decltype(value)>(value));
-        entriesSize += entry.second.serializedSize();
+        entriesSize += entry.second.template serializedSizeOf<kType>();
         return;
       }
-      Entry& entry = entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+      Entry& entry = entries.emplace_back(std::piecewise_construct,
+                                          std::forward_as_tuple(ORVElementReader::run<char>(input, key)),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
-      entriesSize += entrySize(entry.first, entry.second);
+      entriesSize += ORVVarint32Size(key.size()) + key.size() + entry.second.template serializedSizeOf<kType>();
       size_t n = entries.size();
-      if (n > ORVKeyIndex::kLinearLimit) {
+      if (n <= ORVKeyIndex::kLinearLimit) {
+        fingerprints[n - 1] = print;
+        seenBits |= printBit;
+      } else {
         if (keyIndex.empty()) {
           keyIndex.rebuild(n, keyAt);
         } else {
@@ -252,20 +268,28 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     });
     if (!ok) return false;
   }
-  auto object = std::make_shared<const ORVDataObject>(std::move(entries), std::move(keyIndex));
+  auto object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
+  object->sharedBuffer_ = input.sharedBuffer();
   object->presetSerializedSize(entriesSize);
   out = std::move(object);
   return true;
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data) {
-  ORVCodedInputStream input(data);
+  return parseDataObject(out, std::make_shared<const ORVParsedInput>(data));
+}
+
+bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVInputBufferPtr data) {
+  ORVCodedInputStream input(std::move(data));
   return parseDataObject(out, input);
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data, size_t offset,
                                     size_t length) {
-  ORVCodedInputStream input(data, offset, length);
+  if (offset > data.size() || length > data.size() - offset) {
+    throw std::out_of_range("ORVDataObject::parseDataObject: range outside the data");
+  }
+  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
   return parseDataObject(out, input);
 }
 
@@ -303,7 +327,7 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::store(ORVDataElement&& element, Key&
     return *this;
   }
   entriesSize_ += ORVDataObject::entrySize(key, element);
-  entries_.emplace_back(std::string(std::forward<Key>(key)), std::move(element));
+  entries_.emplace_back(ORVText(std::string_view(key)), std::move(element));
   size_t n = entries_.size();
   if (n > ORVKeyIndex::kLinearLimit) {
     auto keyAt = [this](size_t i) -> std::string_view { return entries_[i].first; };
@@ -319,8 +343,8 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::store(ORVDataElement&& element, Key&
 ORVDataObjectBuilder& ORVDataObjectBuilder::putBool(bool value, std::string_view key) {
   return store(ORVDataElement::dataElementWithBool(value), key);
 }
-ORVDataObjectBuilder& ORVDataObjectBuilder::putByteArray(std::vector<uint8_t> value, std::string_view key) {
-  return store(ORVDataElement::dataElementWithByteArray(std::move(value)), key);
+ORVDataObjectBuilder& ORVDataObjectBuilder::putByteArray(const std::vector<uint8_t>& value, std::string_view key) {
+  return store(ORVDataElement::dataElementWithByteArray(value), key);
 }
 ORVDataObjectBuilder& ORVDataObjectBuilder::putInt32(int32_t value, std::string_view key) {
   return store(ORVDataElement::dataElementWithInt32(value), key);
@@ -328,8 +352,8 @@ ORVDataObjectBuilder& ORVDataObjectBuilder::putInt32(int32_t value, std::string_
 ORVDataObjectBuilder& ORVDataObjectBuilder::putInt64(int64_t value, std::string_view key) {
   return store(ORVDataElement::dataElementWithInt64(value), key);
 }
-ORVDataObjectBuilder& ORVDataObjectBuilder::putString(std::string value, std::string_view key) {
-  return store(ORVDataElement::dataElementWithString(std::move(value)), key);
+ORVDataObjectBuilder& ORVDataObjectBuilder::putString(std::string_view value, std::string_view key) {
+  return store(ORVDataElement::dataElementWithString(value), key);
 }
 ORVDataObjectBuilder& ORVDataObjectBuilder::putFloat(float value, std::string_view key) {
   return store(ORVDataElement::dataElementWithFloat(value), key);

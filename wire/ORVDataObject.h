@@ -3,6 +3,10 @@
 // which they were first put (or read from the wire); that order is what the
 // encoder writes and what enumeration and description show. A key put again
 // replaces the value in place, keeping its first position.
+//
+// Entries are stored by value in one vector. A parsed object holds the shared
+// input buffer its keys and texts borrow from (see ORVRun); a built one owns
+// its keys and texts.
 
 #include <atomic>
 #include <cstddef>
@@ -18,6 +22,7 @@
 
 #include "wire/ORVDataElement.h"
 #include "wire/ORVKeyIndex.h"
+#include "wire/ORVParsedInput.h"
 
 class ORVDataObjectBuilder;
 class ORVCodedInputStream;
@@ -26,8 +31,9 @@ class ORVOutputByteStream;
 
 class ORVDataObject {
  public:
-  using Entry = std::pair<std::string, ORVDataElement>;
-  using Entries = std::vector<Entry>;
+  using Entry = std::pair<ORVText, ORVDataElement>;
+  // Parsed objects take this vector from their input's arena.
+  using Entries = std::vector<Entry, ORVArenaAllocator<Entry>>;
 
   // Takes the entries as they are; keys must be unique (builders ensure it).
   explicit ORVDataObject(Entries entries);
@@ -85,7 +91,10 @@ class ORVDataObject {
   // a log line where the failure has a message. Bytes after the value are
   // left unread.
   static bool parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& input);
+  // The span forms copy the bytes once into a shared buffer that the parsed
+  // values borrow from; the ORVInputBufferPtr form borrows the given buffer.
   static bool parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data);
+  static bool parseDataObject(ORVDataObjectPtr& out, ORVInputBufferPtr data);
   static bool parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data, size_t offset, size_t length);
   static bool parseDataObject(ORVDataObjectPtr& out, ORVInputByteStream& stream);
   static bool parseDataObject(ORVDataObjectPtr& out, std::istream& stream);
@@ -101,6 +110,7 @@ class ORVDataObject {
     return ORVVarint32Size(key.size()) + key.size() + element.serializedSize();
   }
 
+  ORVInputBufferPtr sharedBuffer_;  // kept alive for the borrowed runs of entries_
   Entries entries_;
   ORVKeyIndex index_;  // built only for objects above ORVKeyIndex::kLinearLimit keys
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
@@ -115,10 +125,10 @@ class ORVDataObjectBuilder {
   // Every put throws ORVInternalInconsistencyException "Size limit exceeded"
   // once the builder holds 4096 entries, even when it would only replace.
   ORVDataObjectBuilder& putBool(bool value, std::string_view key);
-  ORVDataObjectBuilder& putByteArray(std::vector<uint8_t> value, std::string_view key);
+  ORVDataObjectBuilder& putByteArray(const std::vector<uint8_t>& value, std::string_view key);
   ORVDataObjectBuilder& putInt32(int32_t value, std::string_view key);
   ORVDataObjectBuilder& putInt64(int64_t value, std::string_view key);
-  ORVDataObjectBuilder& putString(std::string value, std::string_view key);
+  ORVDataObjectBuilder& putString(std::string_view value, std::string_view key);
   ORVDataObjectBuilder& putFloat(float value, std::string_view key);
   ORVDataObjectBuilder& putDouble(double value, std::string_view key);
   // Throws ORVInvalidArgumentException for a null value.

@@ -1,9 +1,14 @@
 #pragma once
 // Reads the payload of one element after its type byte; shared by the object
 // and array parsers. The sink gets the type index and the value, to build the
-// element in place. An unknown tag logs "Invalid data type: %d" under the
-// caller's operation name; a payload that cannot be read fails silently.
+// element in place. Texts and byte arrays come as runs that borrow from the
+// stream's shared buffer when it has one (the caller's collection then holds
+// that buffer), else as owned copies. An unknown tag logs "Invalid data type:
+// %d" under the caller's operation name; a payload that cannot be read fails
+// silently.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,8 +18,31 @@
 #include "wire/ORVCodedInputStream.h"
 #include "wire/ORVDataElement.h"
 
+// The type code carried by the index a sink receives.
+template <typename>
+struct ORVTypeCodeOf;
+template <size_t I>
+struct ORVTypeCodeOf<std::in_place_index_t<I>> {
+  static constexpr size_t value = I;
+};
+
+class ORVElementReader {
+ public:
+  template <typename Sink>
+  static bool read(ORVCodedInputStream& input, int32_t tag, std::string_view operation, Sink&& sink);
+
+  // A run over bytes of the stream: borrowed when the stream reads a shared
+  // buffer (and the view lies in it, not in a scratch copy), else owned.
+  template <typename T>
+  static ORVRun<T> run(const ORVCodedInputStream& input, typename ORVRun<T>::View view) {
+    const ORVInputBufferPtr& shared = input.sharedBuffer();
+    if (shared && shared->contains(view.data(), view.size())) return ORVRun<T>::borrow(view);
+    return ORVRun<T>(view);
+  }
+};
+
 template <typename Sink>
-inline bool ORVReadElement(ORVCodedInputStream& input, int32_t tag, std::string_view operation, Sink&& sink) {
+bool ORVElementReader::read(ORVCodedInputStream& input, int32_t tag, std::string_view operation, Sink&& sink) {
   switch (tag) {
     case ORVDataTypeBool: {
       bool v;
@@ -23,9 +51,10 @@ inline bool ORVReadElement(ORVCodedInputStream& input, int32_t tag, std::string_
       return true;
     }
     case ORVDataTypeByteArray: {
-      std::vector<uint8_t> v;
-      if (!input.readData(v)) return false;
-      sink(std::in_place_index<2>, std::move(v));
+      std::span<const uint8_t> v;
+      std::vector<uint8_t> scratch;
+      if (!input.readDataView(v, scratch)) return false;
+      sink(std::in_place_index<2>, run<uint8_t>(input, v));
       return true;
     }
     case ORVDataTypeInt32: {
@@ -56,7 +85,7 @@ inline bool ORVReadElement(ORVCodedInputStream& input, int32_t tag, std::string_
       std::string_view v;
       std::string scratch;
       if (!input.readStringView(v, scratch)) return false;
-      sink(std::in_place_index<7>, v);
+      sink(std::in_place_index<7>, run<char>(input, v));
       return true;
     }
     case ORVDataTypeDataObject: {

@@ -17,6 +17,19 @@ class ORVKeyIndex {
   // Entry counts above this get a hash index; at or below, a linear scan.
   static constexpr size_t kLinearLimit = 12;
 
+  // Length and first seven bytes of a key in one word. Keys of up to seven
+  // bytes (nearly all keys) are equal exactly when their fingerprints are;
+  // longer keys with equal fingerprints still need a full comparison.
+  static constexpr size_t kFingerprintBytes = 7;
+  static uint64_t fingerprint(std::string_view key) {
+    // Assembled in a register: byte stores followed by a word load would
+    // stall on store forwarding.
+    size_t n = key.size() < kFingerprintBytes ? key.size() : kFingerprintBytes;
+    uint64_t word = 0;
+    for (size_t i = 0; i < n; ++i) word |= static_cast<uint64_t>(static_cast<uint8_t>(key[i])) << (8 * i);
+    return word | static_cast<uint64_t>(key.size() < 255 ? key.size() : 255) << 56;
+  }
+
   bool empty() const { return slots_.empty(); }
   void clear() { slots_.clear(); }
 

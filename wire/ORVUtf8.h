@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+// Texts longer than eight bytes or with non-ASCII bytes: the vector check
+// where the processor has one (ORVUtf8.cpp), else the scalar one below.
 bool ORVIsValidUtf8Slow(const uint8_t* p, size_t n);
+bool ORVIsValidUtf8Scalar(const uint8_t* p, size_t n);
 
 // Short ASCII texts (most keys) are checked inline; the rest out of line.
 inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
@@ -22,7 +25,7 @@ inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
   return ORVIsValidUtf8Slow(p, n);
 }
 
-inline bool ORVIsValidUtf8Slow(const uint8_t* p, size_t n) {
+inline bool ORVIsValidUtf8Scalar(const uint8_t* p, size_t n) {
   const uint8_t* end = p + n;
   while (p < end) {
     if (end - p >= 8) {

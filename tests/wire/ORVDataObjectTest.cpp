@@ -175,3 +175,64 @@ TEST(ORVDataObjectTest, TypedReadsByKeyConvertNumbersAndGiveNeutralValuesForMiss
   EXPECT_EQ(object->objectForKey("missing"), nullptr);
   EXPECT_THROW(ORVDataObject::builder().putDataArray(nullptr, "x"), ORVInvalidArgumentException);
 }
+
+// Parsed texts, byte arrays and keys borrow from one shared copy of the input.
+// Every value must stay readable after the caller's input is gone, after the
+// outer object is dropped, and when copied out of its collection (ASan checks
+// the reads in the asan stage).
+TEST(ORVDataObjectTest, ParsedValuesOutliveTheirInputAndTheirParents) {
+  const std::string title = "Phiêu lưu xứ sở thần tiên";  // longer than an inline run
+  ORVDataObjectPtr nested;
+  ORVDataElement copied = ORVDataElement::dataElementWithInt32(0);
+  std::string description;
+  {
+    auto wire = std::make_unique<std::vector<uint8_t>>(
+        ORVDataObject::builder()
+            .putDataObject(ORVDataObject::builder().putString(title, "tl").putByteArray(std::vector<uint8_t>(40, 7), "raw").build(),
+                           "game")
+            .putString("http://media.example.vn/icons/game_1200.png", "a_key_longer_than_sixteen_bytes")
+            .build()
+            ->data());
+    ORVDataObjectPtr parsed;
+    ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, *wire));
+    wire.reset();  // the caller's bytes are gone from here on
+    EXPECT_EQ(parsed->stringForKey("a_key_longer_than_sixteen_bytes"), "http://media.example.vn/icons/game_1200.png");
+    nested = parsed->dataObjectForKey("game");
+    copied = *parsed->elementForKey("a_key_longer_than_sixteen_bytes");
+    description = parsed->description();
+  }
+  // Only the nested object and a copied element are left.
+  EXPECT_EQ(nested->stringForKey("tl"), title);
+  EXPECT_EQ(nested->elementForKey("tl")->stringPointer()->view(), title);
+  EXPECT_EQ(nested->byteArrayForKey("raw"), std::vector<uint8_t>(40, 7));
+  EXPECT_EQ(nested->keyEnumerator(), (std::vector<std::string>{"tl", "raw"}));
+  EXPECT_EQ(copied.stringValue(), "http://media.example.vn/icons/game_1200.png");
+  EXPECT_NE(description.find(title), std::string::npos);
+  // A copy of the entries is the caller's own, keys and texts included.
+  ORVDataObject::Entries entries = nested->entries();
+  nested.reset();
+  EXPECT_EQ(copied.stringValue(), "http://media.example.vn/icons/game_1200.png");
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].first, std::string_view("tl"));
+  EXPECT_EQ(entries[0].second.stringValue(), title);
+}
+
+// Keys that agree in length and their first seven bytes are still different
+// keys, in the small-object scan and with the hash index; an invalid UTF-8 key
+// or text fails the parse.
+TEST(ORVDataObjectTest, LongKeysWithACommonPrefixStayDistinctAndBadUtf8Fails) {
+  for (int count : {2, 20}) {
+    SCOPED_TRACE(count);
+    ORVDataObjectBuilder builder = ORVDataObject::builder();
+    for (int i = 0; i < count; ++i) builder.putInt32(i, "prefix_" + std::to_string(100 + i));
+    ORVDataObjectPtr parsed;
+    ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, builder.build()->data()));
+    EXPECT_EQ(parsed->count(), static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) EXPECT_EQ(parsed->int32ForKey("prefix_" + std::to_string(100 + i)), i);
+  }
+  ORVDataObjectPtr parsed;
+  EXPECT_FALSE(ORVDataObject::parseDataObject(parsed, bytesFromHex("01 01 c3 03 01")));        // key cut inside a character
+  EXPECT_FALSE(ORVDataObject::parseDataObject(parsed, bytesFromHex("01 01 61 07 02 c0 80")));  // overlong text
+  EXPECT_FALSE(ORVDataObject::parseDataObject(
+      parsed, bytesFromHex("01 01 61 07 0a 61 61 61 61 61 61 61 61 61 ed")));  // ASCII run, then a cut sequence
+}

@@ -126,7 +126,7 @@ std::string realText(Float value) {
   return exactNumber(value);
 }
 
-std::string quoted(const std::string& text) { return describe(Json(text)); }
+std::string quoted(std::string_view text) { return describe(Json(std::string(text))); }
 
 void write(const ORVDataElement& element, std::string& out);
 
@@ -176,8 +176,8 @@ void write(const ORVDataElement& element, std::string& out) {
       out += bare ? exactNumber(d) : "{\"$double\":" + realText(d) + "}";
       break;
     }
-    case ORVDataTypeString: out += quoted(std::get<std::string>(v)); break;
-    case ORVDataTypeByteArray: out += "{\"$bytes\":\"" + orv_hexString(std::get<std::vector<uint8_t>>(v)) + "\"}"; break;
+    case ORVDataTypeString: out += quoted(std::get<ORVText>(v)); break;
+    case ORVDataTypeByteArray: out += "{\"$bytes\":\"" + orv_hexString(std::get<ORVBytes>(v)) + "\"}"; break;
     case ORVDataTypeDataObject: write(*std::get<ORVDataObjectPtr>(v), out); break;
     case ORVDataTypeDataArray: write(*std::get<ORVDataArrayPtr>(v), out); break;
     default: out += "null"; break;
