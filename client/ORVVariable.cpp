@@ -36,7 +36,7 @@ float ORVVariable::floatValue() const { return asNumber<float>(value_); }
 double ORVVariable::doubleValue() const { return asNumber<double>(value_); }
 
 std::optional<std::string> ORVVariable::stringValue() const {
-  if (const auto* s = std::get_if<std::string>(&value_)) return *s;
+  if (const auto* s = std::get_if<ORVText>(&value_)) return std::string(s->view());
   return std::nullopt;
 }
 

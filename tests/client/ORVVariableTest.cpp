@@ -21,7 +21,7 @@ TEST(ORVVariableTest, NumbersConvertOtherKindsReadAsZeroOrNothing) {
   // Out-of-range doubles saturate instead of overflowing.
   ORVVariable big("b", ORVDataTypeDouble, ORVVariable::Value(1e30));
   EXPECT_EQ(big.int32Value(), std::numeric_limits<int32_t>::max());
-  ORVVariable s("s", ORVDataTypeString, ORVVariable::Value(std::string("x")));
+  ORVVariable s("s", ORVDataTypeString, ORVVariable::Value(ORVText(std::string_view("x"))));
   EXPECT_EQ(s.stringValue(), "x");
   EXPECT_EQ(s.int32Value(), 0);
   EXPECT_FALSE(s.boolValue());
