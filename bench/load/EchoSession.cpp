@@ -197,6 +197,12 @@ void EchoSession::handleMessage(const std::shared_ptr<const ORVMessage>& message
     } else {
       good = ++answered_;
     }
+  }
+  // Before the batch can be seen as finished, so the last answer's reading
+  // is taken before a waiter wakes.
+  if (good != 0 && progress_) progress_(good);
+  {
+    std::lock_guard lock(mutex_);
     if (state_ == State::kEchoing) {
       requests = takeRequestsLocked();
       if (inFlight_.empty() && nextSequence_ >= batchEnd_) {
@@ -207,7 +213,6 @@ void EchoSession::handleMessage(const std::shared_ptr<const ORVMessage>& message
     }
   }
   sendAll(requests);
-  if (good != 0 && progress_) progress_(good);
   if (finished && listener_) listener_(*this);
 }
 

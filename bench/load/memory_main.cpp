@@ -11,9 +11,17 @@
 // followed by small ones. Allocator caches are returned to the system with
 // malloc_trim before each reading, so what remains is memory still in use: a
 // decoder that kept its buffer after the large frame would leave about 4 MiB.
+// The mmap threshold is fixed at 128 KiB (mallopt, which also turns off its
+// dynamic raising): otherwise, once the first large block has been unmapped,
+// glibc serves later large blocks from its arenas and keeps them after free
+// (measured: about 5 times the frame size still resident after malloc_trim),
+// which says nothing about what the library holds. With the threshold fixed,
+// every large block is its own mapping and leaves RSS when freed, so a block
+// still in use shows in full.
 //
 //   bench_memory [--requests N] [--large BYTES] [--server PATH]
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <malloc.h>
@@ -60,6 +68,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_memory: --requests must be at least %u and --large below 16 MiB\n", kWarmup);
     return 2;
   }
+  ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   orv::setLogSink([](std::string_view operation, std::string_view text) {
     std::fprintf(stderr, "%.*s : %.*s\n", static_cast<int>(operation.size()), operation.data(),
                  static_cast<int>(text.size()), text.data());
@@ -80,6 +89,7 @@ int main(int argc, char** argv) {
 
   // Checkpoints are read on the thread that takes the answer, right after it.
   std::vector<uint32_t> points = {kWarmup, requests / 10, requests / 4, requests / 2, requests * 3 / 4, requests};
+  std::sort(points.begin(), points.end());
   std::vector<int64_t> rss(points.size(), -1);
   session->setProgress([&](uint64_t answered) {
     for (size_t i = 0; i < points.size(); ++i) {
