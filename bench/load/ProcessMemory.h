@@ -11,7 +11,8 @@ namespace orv::bench {
 
 class ProcessMemory {
  public:
-  // The value of `field` ("VmRSS", "VmHWM") of `pid` (0: this process), or -1.
+  // The number in `field` ("VmRSS", "VmHWM" in KiB; "Threads") of `pid`
+  // (0: this process), or -1.
   static int64_t statusKiB(pid_t pid, const std::string& field);
   // The first child of this process whose comm is `name`, or -1.
   static pid_t childNamed(const std::string& name);

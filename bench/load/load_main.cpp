@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const int64_t serverHwm = ProcessMemory::statusKiB(serverPid, "VmHWM");
+  const int64_t clientThreads = ProcessMemory::statusKiB(0, "Threads");  // a count, same field syntax
 
   uint64_t sent = 0, answered = 0, mismatched = 0;
   uint32_t failed = 0, unfinished = 0;
@@ -155,6 +156,8 @@ int main(int argc, char** argv) {
               static_cast<int>(serverPid));
   std::printf("client peak RSS    %ld KiB (ru_maxrss; VmHWM %lld KiB)\n", usage.ru_maxrss,
               static_cast<long long>(ProcessMemory::statusKiB(0, "VmHWM")));
+  std::printf("client threads     %lld (while all clients were connected)\n",
+              static_cast<long long>(clientThreads));
   std::printf("library log lines  %llu\n", static_cast<unsigned long long>(logLines.load()));
   if (timedOut) {
     std::fprintf(stderr, "bench_load: aborted after %d s with %u of %u sessions settled\n",
