@@ -1,8 +1,13 @@
-// orv-server: the reference session server.
+// orv-server: the reference server. The session server, and unless --no-store
+// is given, the store on top of it: the catalogue in a SQLite file (created,
+// migrated and seeded when empty), the store's extension commands, and the
+// HTTP services (sign-in API, media, registration, share page, admin).
 //
-// Prints "listening on HOST:PORT" once it accepts connections, serves until
+// Prints "listening on HOST:PORT" (sessions) and then, with the store,
+// "http listening on HOST:PORT" once both accept connections; serves until
 // SIGINT or SIGTERM, then closes every connection and exits 0. Bad options
-// print the reason and the usage on stderr and exit 2.
+// print the reason and the usage on stderr and exit 2; a database or address
+// that cannot be used exits 1.
 
 #include <csignal>
 #include <cstdio>
@@ -10,20 +15,20 @@
 #include <string>
 #include <vector>
 
-#include "server/session/ServerOptions.h"
-#include "server/session/SessionServer.h"
+#include "server/app/ReferenceServer.h"
+#include "server/app/ReferenceServerOptions.h"
 
 int main(int argc, char** argv) {
-  using orv::server::ServerOptions;
+  using orv::server::ReferenceServerOptions;
   std::vector<std::string> args(argv + 1, argv + argc);
-  ServerOptions options;
+  ReferenceServerOptions options;
   std::string error;
-  if (!ServerOptions::parse(args, options, error)) {
-    std::cerr << "orv-server: " << error << "\n" << ServerOptions::usage() << "\n";
+  if (!ReferenceServerOptions::parse(args, options, error)) {
+    std::cerr << "orv-server: " << error << "\n" << ReferenceServerOptions::usage() << "\n";
     return 2;
   }
 
-  // Block the stop signals in every thread (the pool inherits the mask), and
+  // Block the stop signals in every thread (the pools inherit the mask), and
   // wait for them here.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
@@ -32,12 +37,15 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  orv::server::SessionServer server(options);
+  orv::server::ReferenceServer server(std::move(options));
   if (!server.start(error)) {
     std::cerr << "orv-server: " << error << "\n";
     return 1;
   }
-  std::cout << "listening on " << server.listeningAddress() << std::endl;
+  std::cout << "listening on " << server.sessionAddress() << std::endl;
+  if (const std::string http = server.httpAddress(); !http.empty()) {
+    std::cout << "http listening on " << http << std::endl;
+  }
 
   int received = 0;
   sigwait(&stopSignals, &received);

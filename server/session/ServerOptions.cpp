@@ -15,8 +15,9 @@ bool parseUnsigned(std::string_view text, uint64_t max, uint64_t& out) {
   return true;
 }
 
-// "HOST:PORT" or "[V6HOST]:PORT".
-bool parseListen(std::string_view text, std::string& host, uint16_t& port) {
+}  // namespace
+
+bool ServerOptions::parseHostPort(std::string_view text, std::string& host, uint16_t& port) {
   std::string_view hostPart;
   std::string_view portPart;
   if (!text.empty() && text.front() == '[') {
@@ -37,8 +38,6 @@ bool parseListen(std::string_view text, std::string& host, uint16_t& port) {
   port = static_cast<uint16_t>(value);
   return true;
 }
-
-}  // namespace
 
 std::vector<std::string> ServerOptions::effectiveZones() const {
   if (zones.empty()) return {kDefaultZone};
@@ -71,7 +70,7 @@ bool ServerOptions::parse(const std::vector<std::string>& args, ServerOptions& o
       return false;
     };
     if (name == "--listen") {
-      if (!parseListen(value, options.host, options.port)) return bad("expected HOST:PORT");
+      if (!parseHostPort(value, options.host, options.port)) return bad("expected HOST:PORT");
       haveListen = true;
     } else if (name == "--threads") {
       if (!parseUnsigned(value, kMaxThreads, number) || number == 0) return bad("1 to 64");

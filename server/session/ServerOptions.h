@@ -40,6 +40,8 @@ struct ServerOptions {
   // puts a one-line explanation in `error`; `out` is then unspecified.
   static bool parse(const std::vector<std::string>& args, ServerOptions& out, std::string& error);
   static std::string usage();
+  // "HOST:PORT" or "[V6HOST]:PORT"; false for anything else.
+  static bool parseHostPort(std::string_view text, std::string& host, uint16_t& port);
 };
 
 }  // namespace orv::server

@@ -64,6 +64,9 @@ SessionTable::Opened SessionTable::open(std::string_view requestedId, Connection
   session.info.sessionId = id;
   session.info.peerAddress = std::string(peerAddress);
   session.info.connected = true;
+  session.info.openedAtMillis = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count();
   session.owner = connection;
   sessions_.emplace(id, std::move(session));
   result.sessionId = std::move(id);

@@ -29,6 +29,7 @@ struct SessionInfo {
   std::string zone;
   std::string userName;
   int32_t userId = 0;
+  int64_t openedAtMillis = 0;  // wall-clock time the session was opened
 };
 
 // Error codes ("ec") of the server's refusals, with the texts ("em") of
