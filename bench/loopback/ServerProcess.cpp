@@ -22,7 +22,8 @@ ServerProcess::ServerProcess(const std::string& path, const std::vector<std::str
     error_ = std::strerror(errno);
     return;
   }
-  std::vector<std::string> args = {path, "--listen", "127.0.0.1:0"};
+  // Sessions only: the benchmarks measure the protocol, not the store.
+  std::vector<std::string> args = {path, "--listen", "127.0.0.1:0", "--no-store"};
   args.insert(args.end(), extra.begin(), extra.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

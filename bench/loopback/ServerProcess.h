@@ -11,7 +11,7 @@ namespace orv::bench {
 
 class ServerProcess {
  public:
-  // Starts `path --listen 127.0.0.1:0 <extra>`. ok() tells whether it came up.
+  // Starts `path --listen 127.0.0.1:0 --no-store <extra>`. ok() tells whether it came up.
   ServerProcess(const std::string& path, const std::vector<std::string>& extra);
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
