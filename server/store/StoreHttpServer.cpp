@@ -266,23 +266,23 @@ void StoreHttpServer::download(const httplib::Request& req, httplib::Response& r
                   "application/octet-stream");
 }
 
-bool StoreHttpServer::adminAllowed(const httplib::Request& req, httplib::Response& res) {
+std::shared_ptr<SessionAdmin> StoreHttpServer::adminFor(const httplib::Request& req, httplib::Response& res) {
   if (!adminAvailable() || !isLoopback(req.remote_addr)) {
     res.status = 403;
     res.set_content("admin endpoints answer only on loopback", kText);
-    return false;
+    return nullptr;
   }
-  return true;
-}
-
-void StoreHttpServer::adminList(const httplib::Request& req, httplib::Response& res) {
-  if (!adminAllowed(req, res)) return;
-  const auto admin = sessionAdmin();
+  auto admin = sessionAdmin();
   if (!admin) {
     res.status = 503;
     res.set_content("no session server attached", kText);
-    return;
   }
+  return admin;
+}
+
+void StoreHttpServer::adminList(const httplib::Request& req, httplib::Response& res) {
+  const auto admin = adminFor(req, res);
+  if (!admin) return;
   nlohmann::json list = nlohmann::json::array();
   for (const auto& s : admin->listSessions()) {
     list.push_back({{"id", s.id}, {"peer", s.peer}, {"zone", s.zone}, {"user", s.user},
@@ -292,13 +292,8 @@ void StoreHttpServer::adminList(const httplib::Request& req, httplib::Response& 
 }
 
 void StoreHttpServer::adminAction(const httplib::Request& req, httplib::Response& res) {
-  if (!adminAllowed(req, res)) return;
-  const auto admin = sessionAdmin();
-  if (!admin) {
-    res.status = 503;
-    res.set_content("no session server attached", kText);
-    return;
-  }
+  const auto admin = adminFor(req, res);
+  if (!admin) return;
   const std::string id = req.matches[1].str();
   const std::string action = req.matches[2].str();
   bool found = false;

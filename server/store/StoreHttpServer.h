@@ -93,7 +93,9 @@ class StoreHttpServer {
   void download(const httplib::Request& req, httplib::Response& res);
   void adminList(const httplib::Request& req, httplib::Response& res);
   void adminAction(const httplib::Request& req, httplib::Response& res);
-  bool adminAllowed(const httplib::Request& req, httplib::Response& res);
+  // The attached session admin when this request may use it; otherwise
+  // answers 403 (not loopback) or 503 (none attached) and gives nullptr.
+  std::shared_ptr<SessionAdmin> adminFor(const httplib::Request& req, httplib::Response& res);
   std::shared_ptr<SessionAdmin> sessionAdmin() const;
 
   Catalogue& catalogue_;
