@@ -15,6 +15,7 @@ QWidget* makeBarItemWidget(BarButtonItem* item, QWidget* parent, const QColor& t
       if (item->width() < 0) return nullptr;
       auto* spacer = new QWidget(parent);
       spacer->setFixedWidth(item->width());
+      spacer->show();
       return spacer;
     }
     case BarButtonItem::Kind::CustomView: {
@@ -50,6 +51,8 @@ QWidget* makeBarItemWidget(BarButtonItem* item, QWidget* parent, const QColor& t
       button->setMinimumHeight(32);
       button->setEnabled(item->isEnabled());
       QObject::connect(button, &QToolButton::clicked, item, &BarButtonItem::trigger);
+      // Shown now, so the bar measures it when it lays out its sides.
+      button->show();
       return button;
     }
   }
