@@ -22,7 +22,8 @@ QWidget* makeBarItemWidget(BarButtonItem* item, QWidget* parent, const QColor& t
       QWidget* view = item->customView();
       if (!view) return nullptr;
       view->setParent(parent);
-      view->setFixedSize(view->size().isEmpty() ? view->sizeHint() : view->size());
+      // A size the screen gave the view wins; otherwise its natural size.
+      view->setFixedSize(view->testAttribute(Qt::WA_Resized) ? view->size() : view->sizeHint());
       view->show();
       return view;
     }
