@@ -105,19 +105,4 @@ TEST_F(ApplicationTest, SystemVersionFromTheOsUnlessTheSettingOverridesIt) {
   EXPECT_FALSE(orv::Application::buildVersion().empty());
 }
 
-TEST_F(ApplicationTest, OpenUrlAndExitGoThroughTheReplaceableHooks) {
-  EXPECT_FALSE(app.openURL("http://127.0.0.1/x"));  // no opener: nothing opened
-  std::vector<std::string> opened;
-  app.setUrlOpener([&](const std::string& url) {
-    opened.push_back(url);
-    return true;
-  });
-  EXPECT_TRUE(app.openURL("http://127.0.0.1:9480/download/7"));
-  EXPECT_EQ(opened, std::vector<std::string>{"http://127.0.0.1:9480/download/7"});
-  int status = -1;
-  app.setExitHook([&](int s) { status = s; });
-  app.exit(3);
-  EXPECT_EQ(status, 3);
-}
-
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 using orv::store::Config;
 
-// Runs first in its own process: no earlier test has created the client.
+// Its own process: no earlier test has created the client.
 TEST(ConfigTest, SharedClientIsCreatedOnceWhicheverThreadsAskWithOneLogLine) {
   orv::test::LogCapture log;
   constexpr int kThreads = 8;
@@ -37,26 +37,6 @@ TEST(ConfigTest, SharedClientIsCreatedOnceWhicheverThreadsAskWithOneLogLine) {
   const auto texts = log.texts();
   EXPECT_EQ(std::count(texts.begin(), texts.end(), "CONFIG info: sharedClient"), 1);
   EXPECT_EQ(log.lines()[0], "MyUtils::log : CONFIG info: sharedClient");
-}
-
-TEST(ConfigTest, SessionStateStartsEmptyAndResets) {
-  EXPECT_EQ(Config::getMsisdn(), "");
-  EXPECT_EQ(Config::getMsisdnStatus(), 0);
-  EXPECT_FALSE(Config::isShowingDialog());
-  Config::setMsisdn("84912000001");
-  Config::setMsisdnStatus(98);
-  Config::setNotify("Gia hạn gói cước");
-  Config::setIsShowingDialog(true);
-  Config::setIsShowingDialogRegister(true);
-  EXPECT_EQ(Config::getMsisdnStatus(), 98);
-  EXPECT_EQ(Config::getNotify(), "Gia hạn gói cước");
-  const auto client = Config::sharedClient();
-  Config::resetSessionState();
-  EXPECT_EQ(Config::getMsisdn(), "");
-  EXPECT_EQ(Config::getNotify(), "");
-  EXPECT_FALSE(Config::isShowingDialogRegister());
-  EXPECT_EQ(Config::sharedClient(), client);
-  EXPECT_STREQ(Config::kZone, "kivmar");
 }
 
 }  // namespace

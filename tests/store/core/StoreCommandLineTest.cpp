@@ -20,15 +20,6 @@ class StoreCommandLineTest : public orv::test::StoreCoreFixture {
   }
 };
 
-TEST_F(StoreCommandLineTest, DefaultsPointAtTheLocalReferenceServer) {
-  const auto r = StoreCommandLine::parse({});
-  ASSERT_EQ(r.outcome, Outcome::kRun);
-  EXPECT_EQ(r.deployment.sessionHost, "127.0.0.1");
-  EXPECT_EQ(r.deployment.sessionPort, 9443);
-  EXPECT_EQ(r.deployment.apiBase, "http://127.0.0.1:9480");
-  EXPECT_EQ(r.deployment.mediaBase, "http://127.0.0.1:9480/media/");
-}
-
 TEST_F(StoreCommandLineTest, ServerPortIs443UnlessGivenAndUrlsAreNormalized) {
   auto r = StoreCommandLine::parse({"--server", "store.example.vn", "--api", "https://api.example.vn/",
                                     "--media=http://cdn.example.vn:8080/media", "--register", "http://10.0.0.2:81",
