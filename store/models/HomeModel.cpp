@@ -1,22 +1,10 @@
 #include "store/models/HomeModel.h"
 
+#include "store/records/CatalogueAnswer.h"
 #include "wire/ORVDataArray.h"
 #include "wire/ORVDataObject.h"
 
 namespace orv::store {
-namespace {
-
-std::vector<Game> gamesOf(const ORVDataArray* list) {
-  std::vector<Game> games;
-  if (!list) return games;
-  games.reserve(list->count());
-  for (size_t i = 0; i < list->count(); ++i) {
-    if (const auto entry = list->dataObjectAtIndex(i)) games.push_back(Game::initWithORVData(*entry));
-  }
-  return games;
-}
-
-}  // namespace
 
 HomeModel::Change HomeModel::addAnswer(std::string_view command, const ORVDataObject* content) {
   if (!content || content->containsKey("ec")) return Change::None;
@@ -24,17 +12,14 @@ HomeModel::Change HomeModel::addAnswer(std::string_view command, const ORVDataOb
   if (!rs || rs->isEmpty()) return Change::None;
 
   if (command == "hm") {
-    auto games = gamesOf(rs.get());
+    auto games = CatalogueAnswer::listGames(*content);
     slider_.insert(slider_.end(), games.begin(), games.end());
     return Change::Slider;
   }
-  for (size_t i = 0; i < rs->count(); ++i) {
-    const auto section = rs->dataObjectAtIndex(i);
-    if (!section) continue;
-    headers_.emplace_back(section->stringForKey("tl").value_or(""), section->stringForKey("id").value_or(""));
-    const auto lt = section->dataArrayForKey("lt");
+  for (auto& section : CatalogueAnswer::homeSections(*content)) {
+    headers_.push_back(std::move(section.header));
     mainHeight_ += kSectionHeight;
-    sections_.push_back(gamesOf(lt.get()));
+    sections_.push_back(std::move(section.games));
   }
   return Change::Sections;
 }

@@ -1,7 +1,6 @@
 #include "store/models/LeftMenuModel.h"
 
-#include "wire/ORVDataArray.h"
-#include "wire/ORVDataObject.h"
+#include "store/records/CatalogueAnswer.h"
 
 namespace orv::store {
 namespace {
@@ -59,20 +58,14 @@ void LeftMenuModel::build(const ORVDataObject* content, const std::string& msisd
   rows_.push_back(makeRow(kNewestId, "Mới nhất", "ic-moinhat"));
   rows_.push_back(makeRow(kRecommendedId, "Đề cử", "ic-decu"));
 
-  const auto list = content ? content->dataArrayForKey("rs") : nullptr;
-  for (size_t i = 0; list && i < list->count(); ++i) {
-    const auto entry = list->dataObjectAtIndex(i);
-    if (!entry) continue;
-    const int32_t id = entry->int32ForKey("id");
-    // Ids below zero are the menu's own rows (the action row sends "a.reg"):
-    // a server entry must never take one of their places.
-    if (id < 0) continue;
-    GameCategory row;
-    row.setCatId(id);
-    row.setCatName(entry->stringForKey("tl").value_or(""));
-    const auto icon = entry->stringForKey("ico").value_or("");
-    row.setAvatar(isBareMediaUrl(icon) ? std::string() : icon);
-    rows_.push_back(std::move(row));
+  if (content) {
+    for (auto& category : CatalogueAnswer::categories(*content)) {
+      // Ids below zero are the menu's own rows (the action row sends
+      // "a.reg"): a server entry must never take one of their places.
+      if (category.catId() < 0) continue;
+      if (isBareMediaUrl(category.avatar())) category.setAvatar("");
+      rows_.push_back(std::move(category));
+    }
   }
   rows_.push_back(makeRow(kSupportId, "Hỗ trợ", "ic-hotro"));
 }
