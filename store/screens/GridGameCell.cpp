@@ -28,6 +28,7 @@ GridGameCell::GridGameCell(QWidget* parent) : QWidget(parent) {
   thumb_ = new orv::toolkit::RemoteImageView(this);
   thumb_->setObjectName("thumb");
   thumb_->setGeometry(8, 8, 84, 84);
+  thumb_->setContentMode(orv::toolkit::RemoteImageView::ContentMode::AspectFill);
 
   title_ = new QLabel(this);
   title_->setObjectName("title");

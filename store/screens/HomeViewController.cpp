@@ -45,6 +45,7 @@ class BannerControl : public QAbstractButton {
     image_ = new orv::toolkit::RemoteImageView(this);
     image_->setGeometry(0, 0, kSliderWidth, kSliderHeight);
     image_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    image_->setContentMode(orv::toolkit::RemoteImageView::ContentMode::AspectFill);
   }
   int tag() const { return tag_; }
   orv::toolkit::RemoteImageView* imageView() const { return image_; }

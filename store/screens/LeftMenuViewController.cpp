@@ -254,6 +254,7 @@ void LeftMenuViewController::buildRows(std::shared_ptr<const ORVMessage> message
 void LeftMenuViewController::updateMenu() {
   if (!model_.updateMenu(Config::getMsisdn(), Config::getMsisdnStatus())) return;
   reloadTable();
+  emit menuUpdated();
 }
 
 void LeftMenuViewController::reloadTable() {

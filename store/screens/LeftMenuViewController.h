@@ -50,6 +50,10 @@ class LeftMenuViewController : public BaseViewController {
   // Sends "a.stt", "a.reg" (with "msi") or "cnt.cat" (with "pf") and shows the overlay.
   void doRequest(const std::string& command);
 
+ signals:
+  // After updateMenu changed the rows.
+  void menuUpdated();
+
  protected:
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
