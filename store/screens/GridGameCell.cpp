@@ -8,6 +8,7 @@
 
 #include "store/models/StarRating.h"
 #include "store/records/Game.h"
+#include "store/screens/StoreImages.h"
 #include "toolkit/Icons.h"
 #include "toolkit/image/RemoteImageView.h"
 
@@ -22,6 +23,7 @@ constexpr int kStarsY = 164;
 }  // namespace
 
 GridGameCell::GridGameCell(QWidget* parent) : QWidget(parent) {
+  ensureStoreImages();
   setFixedSize(kWidth, kHeight);
   setCursor(Qt::PointingHandCursor);
 

@@ -20,6 +20,7 @@
 #include "store/screens/LeftMenuViewController.h"
 #include "store/screens/PageControl.h"
 #include "store/screens/PlaceholderViewController.h"
+#include "store/screens/StoreImages.h"
 #include "toolkit/AlertView.h"
 #include "toolkit/AnimationSettings.h"
 #include "toolkit/NavigationController.h"
@@ -66,7 +67,7 @@ class BannerControl : public QAbstractButton {
 void HomeViewController::setSliderTimerInterval(int milliseconds) { gSliderInterval = milliseconds; }
 int HomeViewController::sliderTimerInterval() { return gSliderInterval; }
 
-HomeViewController::HomeViewController(QWidget* parent) : BaseViewController(parent) {}
+HomeViewController::HomeViewController(QWidget* parent) : BaseViewController(parent) { ensureStoreImages(); }
 
 HomeViewController::~HomeViewController() = default;
 

@@ -13,6 +13,7 @@
 #include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
 #include "store/screens/PlaceholderViewController.h"
+#include "store/screens/StoreImages.h"
 #include "toolkit/Icons.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "toolkit/image/ImageLoader.h"
@@ -147,7 +148,7 @@ class LeftMenuDelegate : public QStyledItemDelegate {
 }  // namespace
 
 LeftMenuViewController::LeftMenuViewController(QWidget* parent)
-    : BaseViewController(parent), model_(Config::deployment().mediaBase) {}
+    : BaseViewController(parent), model_(Config::deployment().mediaBase) { ensureStoreImages(); }
 
 LeftMenuViewController::~LeftMenuViewController() = default;
 
