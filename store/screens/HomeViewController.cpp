@@ -1,6 +1,7 @@
 #include "store/screens/HomeViewController.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollArea>
@@ -27,6 +28,7 @@
 #include "toolkit/SlidingNavigationStack.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {

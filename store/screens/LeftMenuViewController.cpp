@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QListView>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyledItemDelegate>
 #include <QUrl>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "store/screens/StoreImages.h"
 
-#include <QtCore/QtResource>
+#include <QtGlobal>
 #include <mutex>
 
 static void registerStoreImages() { Q_INIT_RESOURCE(store_images); }

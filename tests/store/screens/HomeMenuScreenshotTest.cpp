@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QListView>
 #include <QTest>
+#include <QTimer>
 
 #include "store/Config.h"
 #include "store/screens/GridGameCell.h"

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QLabel>
+#include <QtTest/QtTest>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
