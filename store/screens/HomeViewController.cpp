@@ -71,7 +71,11 @@ int HomeViewController::sliderTimerInterval() { return gSliderInterval; }
 
 HomeViewController::HomeViewController(QWidget* parent) : BaseViewController(parent) { ensureStoreImages(); }
 
-HomeViewController::~HomeViewController() = default;
+HomeViewController::~HomeViewController() {
+  // A screen destroyed while shown must not leave its commands registered.
+  if (registered_) Config::sharedClient()->removeMessageHandlerForCommand(CatalogueRequests::kHome);
+  if (awaitingRegister_) Config::sharedClient()->removeMessageHandlerForCommand(CatalogueRequests::kSubscribe);
+}
 
 void HomeViewController::viewDidLoad() {
   BaseViewController::viewDidLoad();
