@@ -11,6 +11,8 @@
 #include <QListView>
 #include <QTest>
 #include <QTimer>
+#include <QDebug>
+#include <QScrollArea>
 
 #include "store/Config.h"
 #include "store/screens/GridGameCell.h"
@@ -44,12 +46,15 @@ class HomeMenuScreenshotTest : public ::testing::Test {
     Config::setIsShowingDialogRegister(true);
     closeStore();
     home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack(home_);
+    stack_ = new SlidingNavigationStack;
     window_.reset(stack_);
     menu_ = new LeftMenuViewController;
     stack_->setLeftMenu(menu_);
     stack_->resize(320, 568);
     stack_->show();
+    // The home screen goes on once the stack has its size (a root given to
+    // the constructor keeps the size of the stack's content before layout).
+    stack_->setViewControllers({home_}, false);
   }
 
   // True once every banner and every visible game card shows its picture.

@@ -123,12 +123,15 @@ class HomeMenuTest : public ::testing::Test {
   void presentStore() {
     closeStore();
     home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack(home_);
+    stack_ = new SlidingNavigationStack;
     window_.reset(stack_);
     menu_ = new LeftMenuViewController;
     stack_->setLeftMenu(menu_);
     stack_->resize(320, 568);
     stack_->show();
+    // The home screen goes on once the stack has its size (a root given to
+    // the constructor keeps the size of the stack's content before layout).
+    stack_->setViewControllers({home_}, false);
   }
 
   void openMenu() {
@@ -285,6 +288,7 @@ TEST_F(HomeMenuTest, HomeSliderSectionsAndStars) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !cells[0]->thumb()->image().isNull(); }, 5000));
 
   // "more" on the second section writes the navigation parameters and opens the grid list.
+  home_->homeGrid()->ensureWidgetVisible(home_->sectionHeaders()[1]);
   QTest::mouseClick(home_->sectionHeaders()[1]->btnMore(), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 2; }, 5000));
   auto settings = orv::SettingsStore::standard();
@@ -296,6 +300,7 @@ TEST_F(HomeMenuTest, HomeSliderSectionsAndStars) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 1; }, 5000));
 
   // A game cell opens its detail with the eight detail parameters.
+  home_->homeGrid()->ensureWidgetVisible(home_->cellsOfSection(0)[1]);
   QTest::mouseClick(home_->cellsOfSection(0)[1], Qt::LeftButton, {}, QPoint(50, 120));
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 2; }, 5000));
   EXPECT_EQ(settings->value("id"), "2");
