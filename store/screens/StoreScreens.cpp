@@ -1,5 +1,7 @@
 #include "store/screens/StoreScreens.h"
 
+#include "store/screens/HomeViewController.h"
+#include "store/screens/LeftMenuViewController.h"
 #include "store/screens/LoginViewController.h"
 #include "store/screens/LoginViewController2.h"
 #include "toolkit/ScreenRegistry.h"
@@ -10,6 +12,8 @@ void registerStoreScreens() {
   auto& screens = orv::toolkit::ScreenRegistry::main();
   screens.registerScreen("LoginViewController", [] { return new LoginViewController; });
   screens.registerScreen("LoginViewController2", [] { return new LoginViewController2; });
+  screens.registerScreen("HomeViewController", [] { return new HomeViewController; });
+  screens.registerScreen("LeftMenuViewController", [] { return new LeftMenuViewController; });
 }
 
 }  // namespace orv::store
