@@ -6,6 +6,7 @@
 // the next write replaces it. Thread-safe.
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,11 @@ class SettingsStore {
   const std::filesystem::path& file() const { return file_; }
 
   explicit SettingsStore(std::filesystem::path file);
+
+  // Called by every write after the temporary file is complete and flushed and
+  // before it is renamed over the store's file. Tests use it to stop a
+  // process at that point; empty by default.
+  static void setBeforeRenameHookForTesting(std::function<void()> hook);
 
  private:
   void load();

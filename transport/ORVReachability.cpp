@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/MainQueue.h"
+#include "platform/StringsTable.h"
 #include "transport/ORVLinuxRouteMonitor.h"
 
 namespace {
@@ -216,13 +217,13 @@ ORVNetworkStatus ORVReachability::currentReachabilityStatus() const {
 std::string ORVReachability::currentReachabilityString() const {
   switch (currentReachabilityStatus()) {
     case ORVReachableViaWWAN:
-      return "Cellular";
+      return orv::localizedString("Cellular");
     case ORVReachableViaWiFi:
-      return "WiFi";
+      return orv::localizedString("WiFi");
     case ORVNotReachable:
       break;
   }
-  return "No Connection";
+  return orv::localizedString("No Connection");
 }
 
 std::string ORVReachability::flagsText(uint32_t f) {
