@@ -17,6 +17,8 @@ struct NavigationParameters {
   std::string id;       // "id"
   std::string title;    // "tl"
 
+  bool operator==(const NavigationParameters&) const = default;
+
   // The id as a number (0 when absent or not a number).
   int32_t numericId() const;
 
