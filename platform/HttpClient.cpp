@@ -102,9 +102,16 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 
 class CurlHttpClient final : public HttpClient {
  public:
+  static constexpr long kMaxConnectionsPerHost = 4;
+
   CurlHttpClient() {
     curlGlobalInit();
     multi_ = curl_multi_init();
+    // At most a few connections per server, reused for later requests (the
+    // others wait their turn inside curl): servers serve each open
+    // connection with a thread of their own, and a burst of image requests
+    // must not take all of them.
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
     worker_ = std::thread([this] { run(); });
   }
 
