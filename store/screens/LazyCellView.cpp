@@ -85,8 +85,8 @@ QWidget* LazyCellView::cellAt(int index) const {
 
 int LazyCellView::columns() const {
   if (!grid_) return 1;
-  const int room = viewport()->width() - 2 * inset_ + inset_;
-  return std::max(1, room / (cell_.width() + inset_));
+  const int room = viewport()->width() - 2 * inset_ + kMinSpacing;
+  return std::max(1, room / (cell_.width() + kMinSpacing));
 }
 
 int LazyCellView::headerHeight() const { return header_ ? header_->height() : 0; }
@@ -101,7 +101,7 @@ QRect LazyCellView::cellRect(int index) const {
   const int free = width - 2 * inset_ - cols * cell_.width();
   const int gap = cols > 1 ? free / (cols - 1) : 0;
   const int left = cols > 1 ? inset_ : (width - cell_.width()) / 2;
-  return QRect(left + col * (cell_.width() + gap), headerHeight() + inset_ + row * (cell_.height() + inset_),
+  return QRect(left + col * (cell_.width() + gap), headerHeight() + inset_ + row * (cell_.height() + kMinSpacing),
                cell_.width(), cell_.height());
 }
 
@@ -112,7 +112,7 @@ void LazyCellView::relayout() {
   if (count_ > 0) {
     if (grid_) {
       const int rows = (count_ + columns() - 1) / columns();
-      y += inset_ + rows * (cell_.height() + inset_);
+      y += 2 * inset_ + rows * cell_.height() + (rows - 1) * kMinSpacing;
     } else {
       y += count_ * cell_.height();
     }

@@ -19,11 +19,13 @@ class LazyCellView : public QScrollArea {
   Q_OBJECT
  public:
   using CellFactory = std::function<QWidget*(int index)>;
+  // Least room between two cells of a grid, across and down.
+  static constexpr int kMinSpacing = 10;
 
   explicit LazyCellView(QWidget* parent = nullptr);
 
   // Grid: cells of `cell` left to right with `inset` around the section and
-  // at least `inset` between cells. List: rows of `rowHeight`, full width.
+  // at least kMinSpacing between cells. List: rows of `rowHeight`, full width.
   void setGrid(QSize cell, int inset);
   void setList(int rowHeight);
   void setCellFactory(CellFactory factory) { factory_ = std::move(factory); }
