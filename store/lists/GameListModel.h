@@ -95,6 +95,11 @@ class GameListModel {
   // The next page of the mode, when the rules above allow it (else null).
   ORVRequestPtr requestNextPage();
 
+  // The screen left the stack's top: the client drops answers it can no
+  // longer deliver, so the requests outstanding are forgotten rather than
+  // left to block every further page (the same page is asked again later).
+  void abandonOutstanding() { outstanding_.clear(); }
+
   // A new search (grid, mode "cnt.fin"): empties the list at once, resets
   // the paging and returns the first page request of `text`.
   ORVRequestPtr search(const std::string& text);

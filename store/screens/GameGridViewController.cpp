@@ -33,6 +33,7 @@ GameGridViewController::~GameGridViewController() { removeMessageHandler(); }
 
 void GameGridViewController::viewDidLoad() {
   BaseTableViewController::viewDidLoad();
+  if (auto* plain = BaseTableViewController::tableView()) plain->hide();
   setLogTag(kLogTag);
   setObjectName(kIdentifier);
   setAutoFillBackground(true);
@@ -120,11 +121,16 @@ void GameGridViewController::viewDidAppear(bool animated) {
   BaseTableViewController::viewDidAppear(animated);
   if (searchBar_ && model_->isFirstLoad()) searchBar_->setFocus();
   for (const auto& request : model_->firstRequests()) send(request);
+  // Back on top: the last cell may be in view already.
+  const int last = static_cast<int>(model_->games().size()) - 1;
+  if (grid_->isIndexVisible(last) && model_->wantsPageAtItem(last)) doRequest(model_->mode());
 }
 
 void GameGridViewController::viewDidDisappear(bool animated) {
   BaseTableViewController::viewDidDisappear(animated);
   removeMessageHandler();
+  model_->abandonOutstanding();
+  stopAnimation();
 }
 
 void GameGridViewController::addMessageHandler() {

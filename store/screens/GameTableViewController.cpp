@@ -89,6 +89,7 @@ GameTableViewController::~GameTableViewController() { removeMessageHandler(); }
 
 void GameTableViewController::viewDidLoad() {
   BaseTableViewController::viewDidLoad();
+  if (auto* plain = BaseTableViewController::tableView()) plain->hide();
   setLogTag(kLogTag);
   setObjectName(kIdentifier);
   setAutoFillBackground(true);
@@ -143,11 +144,15 @@ void GameTableViewController::viewDidAppear(bool animated) {
   addMessageHandler();
   BaseTableViewController::viewDidAppear(animated);
   for (const auto& request : model_->firstRequests()) send(request);
+  // Back on top: the loading row may be in view already.
+  const int loading = static_cast<int>(model_->games().size());
+  if (table_->isIndexVisible(loading) && model_->wantsPageAtLoadingRow()) doRequest(model_->mode());
 }
 
 void GameTableViewController::viewDidDisappear(bool animated) {
   BaseTableViewController::viewDidDisappear(animated);
   removeMessageHandler();
+  model_->abandonOutstanding();
 }
 
 void GameTableViewController::addMessageHandler() {
@@ -212,13 +217,14 @@ void GameTableViewController::handlePage(const std::shared_ptr<const ORVMessage>
   if (update.stale) return;
   if (update.showNoData) showNoData();
   if (update.bannersAppended > 0) addHeader();
-  table_->setCount(model_->rowCount());
   if (update.appended > 0) {
-    // Rows already made for the loading row's place now show a game.
-    if (auto* cell = table_->cellAt(static_cast<int>(update.firstNew)); cell && cell->property("tag").toInt() == kLoadingTag) {
-      table_->reload(model_->rowCount());
+    // The loading row's place now holds the first new game.
+    const int first = static_cast<int>(update.firstNew);
+    if (auto* cell = table_->cellAt(first); cell && cell->property("tag").toInt() == kLoadingTag) {
+      table_->dropCell(first);
     }
   }
+  table_->setCount(model_->rowCount());
 }
 
 void GameTableViewController::showNoData() { table_->setFooterView(makeEmptyCell()); }

@@ -39,7 +39,7 @@ class GameTableViewController : public BaseTableViewController {
   ~GameTableViewController() override;
 
   const GameListModel& model() const { return *model_; }
-  LazyCellView* tableView() const { return table_; }
+  LazyCellView* gamesView() const { return table_; }
   QScrollArea* scroller() const { return scroller_; }
   QWidget* pageControl() const { return pageControl_; }
   QList<QWidget*> banners() const { return banners_; }

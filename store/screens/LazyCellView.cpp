@@ -78,6 +78,18 @@ void LazyCellView::reload(int count) {
   setCount(count);
 }
 
+void LazyCellView::dropCell(int index) {
+  auto it = cells_.find(index);
+  if (it == cells_.end()) return;
+  if (it->second) {
+    it->second->hide();
+    it->second->deleteLater();
+  }
+  cells_.erase(it);
+  visible_.erase(index);
+  fillVisible();
+}
+
 QWidget* LazyCellView::cellAt(int index) const {
   auto it = cells_.find(index);
   return it == cells_.end() ? nullptr : it->second.data();
@@ -103,6 +115,12 @@ QRect LazyCellView::cellRect(int index) const {
   const int left = cols > 1 ? inset_ : (width - cell_.width()) / 2;
   return QRect(left + col * (cell_.width() + gap), headerHeight() + inset_ + row * (cell_.height() + kMinSpacing),
                cell_.width(), cell_.height());
+}
+
+bool LazyCellView::isIndexVisible(int index) const {
+  if (index < 0 || index >= count_) return false;
+  const QRect view(0, verticalScrollBar()->value(), viewport()->width(), viewport()->height());
+  return cellRect(index).intersects(view);
 }
 
 void LazyCellView::relayout() {

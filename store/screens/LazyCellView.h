@@ -42,9 +42,12 @@ class LazyCellView : public QScrollArea {
   // Drops every cell and lays out `count` afresh.
   void reload(int count);
 
+  // Forgets the cell of `index` (made again when next in view).
+  void dropCell(int index);
   // The cell of `index` if it was made.
   QWidget* cellAt(int index) const;
   QRect cellRect(int index) const;  // in content coordinates
+  bool isIndexVisible(int index) const;
   // Scrolls so the cell is in view (it is made then).
   void scrollToIndex(int index);
   void scrollToBottom();
