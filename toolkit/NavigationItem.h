@@ -2,8 +2,8 @@
 // What a screen shows in the navigation bar while it is on top: its title
 // (or a title widget instead), its left and right bar items, and the title of
 // the back button that the screens pushed after it show. `changed` tells the
-// bar to refresh. Items are not owned (a screen usually parents them to
-// itself); the title view is shown as given and owned by the screen.
+// bar to refresh. Bar items are not owned (a screen usually parents them to
+// itself); the title view is owned by the item (deleted with it).
 
 #include <QList>
 #include <QObject>
@@ -19,6 +19,7 @@ class NavigationItem : public QObject {
   Q_OBJECT
  public:
   explicit NavigationItem(QObject* parent = nullptr);
+  ~NavigationItem() override;
 
   QString title() const { return title_; }
   void setTitle(const QString& title);

@@ -191,6 +191,7 @@ class ProgressOverlay : public QWidget {
   QTimer* minShowTimer_ = nullptr;
   QTimer* delayedHideTimer_ = nullptr;
   QPointer<QVariantAnimation> animation_;
+  quint64 animationGeneration_ = 0;
   int spinnerTimer_ = 0;
   int spinnerPhase_ = 0;
 };

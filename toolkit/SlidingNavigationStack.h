@@ -26,6 +26,8 @@
 #include <QString>
 #include <functional>
 
+class QVariantAnimation;
+
 #include "toolkit/NavigationController.h"
 
 namespace orv::toolkit {
@@ -185,6 +187,10 @@ class SlidingNavigationStack : public NavigationController {
   Menu draggedMenu_ = Left;
   double lastDuration_ = 0;
   bool menuAnimating_ = false;
+  QPointer<QVariantAnimation> menuAnimation_;
+  quint64 menuGeneration_ = 0;
+  std::function<void()> pendingCompletion_;
+  bool cancellingPress_ = false;
   bool tapToCloseEnabled_ = false;
   Shadow* shadow_ = nullptr;
   TapCatcher* tapCatcher_ = nullptr;

@@ -1,9 +1,9 @@
 #pragma once
 // A list or grid of cells painted by a delegate over an item model (the
-// views reuse nothing but the painter, so long lists stay fast), with
-// kinetic scrolling and an optional footer view shown under the last cell
-// once the list is scrolled to its end (a "loading more" spinner, a "more"
-// button). `reachedEnd` is emitted when the user scrolls to the end, once
+// views reuse nothing but the painter, so long lists stay fast), scrolled by
+// pixel (optionally kinetic, following a finger), with an optional footer
+// view placed under the last cell and scrolled with the cells (a "loading
+// more" spinner, a "more" button). `reachedEnd` is emitted when the user scrolls to the end, once
 // per change of the model's row count, which is when paging loads the next
 // page. Grid mode lays out cells of a fixed size left to right.
 
@@ -27,6 +27,10 @@ class TableView : public QListView {
   void setFooterView(QWidget* footer);
   QWidget* footerView() const { return footer_; }
   bool isFooterVisible() const;
+
+  // Flick scrolling with the mouse (off by default: it takes the mouse
+  // from the sliding stack's horizontal drags).
+  void setKineticScrolling(bool enabled);
 
   // Centre of a row's cell in viewport coordinates (for real clicks).
   QPoint cellCenter(int row) const;

@@ -240,6 +240,7 @@ void SignInFlow::clickLogin(const std::string& phone, const std::string& passwor
 }
 
 void SignInFlow::alertButton(int tag, int buttonIndex) {
+  if (state_ == State::kStore) return;  // an alert left over after entering the store
   switch (tag) {
     case AlertTag::kLookupFailure:
     case AlertTag::kOtpRequestFailure:
