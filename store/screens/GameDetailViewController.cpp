@@ -16,6 +16,7 @@
 #include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
 #include "store/records/DetailParameters.h"
+#include "store/records/NavigationParameters.h"
 #include "store/screens/OtherGame.h"
 #include "store/screens/RatingStars.h"
 #include "store/screens/ShareSheet.h"
@@ -28,6 +29,7 @@
 #include "toolkit/Toolbar.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {
@@ -127,6 +129,13 @@ void GameDetailViewController::viewDidLoad() {
                         "padding: 4px; }");
 
   sectionTitle(QString::fromUtf8("Game cùng thể loại"), kStripY - 30, page_);
+  btnMore_ = new QPushButton(QString::fromUtf8("Xem tất cả ›"), page_);
+  btnMore_->setObjectName("btnMoreRelated");
+  btnMore_->setGeometry(220, kStripY - 30, 90, 22);
+  btnMore_->setCursor(Qt::PointingHandCursor);
+  btnMore_->setStyleSheet("QPushButton { color: rgb(43,168,74); border: none; font-size: 12px; background: transparent; "
+                          "text-align: right; }");
+  connect(btnMore_, &QPushButton::clicked, this, [this] { openRelatedList(); });
   sOtherGame_ = new QScrollArea(page_);
   sOtherGame_->setObjectName("sOtherGame");
   sOtherGame_->setFrameShape(QFrame::NoFrame);
@@ -336,6 +345,18 @@ void GameDetailViewController::selectorGame(int tag) {
   auto* next = orv::toolkit::ScreenRegistry::main().create(kIdentifier);
   if (!next) next = new GameDetailViewController;
   if (nav) nav->pushViewController(next, true);
+}
+
+void GameDetailViewController::openRelatedList() {
+  NavigationParameters navigation{CatalogueRequests::kRelated, model_->gameId(), "Game cùng thể loại"};
+  navigation.write(*SettingsStore::standard());
+  auto* next = orv::toolkit::ScreenRegistry::main().create("GameTableViewController");
+  if (!next) return;
+  if (auto* nav = navigationController()) {
+    nav->pushViewController(next, true);
+  } else {
+    next->deleteLater();
+  }
 }
 
 void GameDetailViewController::clickTaive() {

@@ -68,6 +68,9 @@ class GameDetailViewController : public BaseViewController {
   void clickDownload() {}
   void selectorGame(int tag);
   void loadToolbarItems();
+  // "Xem tất cả": the related games as a paging table (mode "cnt.rlt").
+  void openRelatedList();
+  QPushButton* moreRelatedButton() const { return btnMore_; }
 
   void alertViewClickedButtonAtIndex(orv::toolkit::AlertView& alert, int buttonIndex) override;
 
@@ -104,6 +107,7 @@ class GameDetailViewController : public BaseViewController {
   QList<OtherGame*> otherViews_;
   QPushButton* btnTaive_ = nullptr;
   QPushButton* btnShare_ = nullptr;
+  QPushButton* btnMore_ = nullptr;
   orv::toolkit::AlertView* alView_ = nullptr;
 };
 

@@ -19,6 +19,7 @@
 #include "toolkit/ProgressOverlay.h"
 #include "toolkit/ScreenRegistry.h"
 #include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {

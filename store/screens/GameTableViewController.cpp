@@ -24,6 +24,7 @@
 #include "toolkit/ScreenRegistry.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {
