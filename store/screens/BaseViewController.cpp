@@ -11,6 +11,7 @@
 #include "toolkit/NavigationController.h"
 #include "toolkit/ScreenRegistry.h"
 #include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {

@@ -21,7 +21,7 @@ namespace orv::store {
 
 class SignInForm;
 
-class LoginViewController : public BaseViewController, private SignInFlow::Effects {
+class LoginViewController : public BaseViewController, public SignInFlow::Effects {
   Q_OBJECT
  public:
   explicit LoginViewController(QWidget* parent = nullptr);
