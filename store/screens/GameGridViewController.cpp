@@ -84,7 +84,9 @@ void GameGridViewController::setlbTitle(const std::string& title) {
 QWidget* GameGridViewController::getSearchBar() {
   auto* container = new QWidget;
   container->setObjectName("searchContainer");
-  container->setFixedSize(310, 44);
+  // 310 x 44, narrowed by the bar when a back button needs room.
+  container->resize(310, 44);
+  container->setMinimumWidth(120);
   auto* layout = new QHBoxLayout(container);
   layout->setContentsMargins(0, 7, 0, 7);
   layout->setSpacing(6);
@@ -161,6 +163,9 @@ void GameGridViewController::doRequest(const std::string& command) { send(model_
 
 void GameGridViewController::send(const ORVRequestPtr& request) {
   if (!request) return;
+  // A search typed during the slide in comes before viewDidAppear: the
+  // answer must find this screen registered.
+  addMessageHandler();
   startAnimation();
   Config::sharedClient()->sendRequest(request);
 }

@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 
 #include "platform/StringsTable.h"
 #include "server/app/ReferenceServer.h"
@@ -63,12 +64,18 @@ class GameScreensScreenshots : public ::testing::Test {
     orv::toolkit::AlertView::discardAll();
     window_ = std::make_unique<orv::test::PhoneWindow>();
   }
+  template <typename Screen>
+  Screen* open() {
+    auto* screen = window_->push(new Screen);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window_->nav->topViewController() == screen && screen->isAppearing(); }));
+    return screen;
+  }
   std::unique_ptr<orv::test::PhoneWindow> window_;
 };
 
 TEST_F(GameScreensScreenshots, Grid) {
   navigate("cnt.li", "1", "Hành động");
-  auto* grid = window_->push(new orv::store::GameGridViewController);
+  auto* grid = open<orv::store::GameGridViewController>();
   ASSERT_TRUE(QTest::qWaitFor([&] { return grid->collectionView()->count() == 10; }));
   ASSERT_TRUE(QTest::qWaitFor([&] { return picturesLoaded(grid); }, 10000));
   QTest::qWait(500);  // the cross-fade of the last pictures
@@ -77,7 +84,7 @@ TEST_F(GameScreensScreenshots, Grid) {
 
 TEST_F(GameScreensScreenshots, Search) {
   navigate("cnt.fin", "0", "");
-  auto* grid = window_->push(new orv::store::GameGridViewController);
+  auto* grid = open<orv::store::GameGridViewController>();
   ASSERT_TRUE(QTest::qWaitFor([&] { return grid->searchBar() && grid->isAppearing(); }));
   QTest::keyClicks(grid->searchBar(), "chien");
   QTest::keyClick(grid->searchBar(), Qt::Key_Return);
@@ -89,7 +96,7 @@ TEST_F(GameScreensScreenshots, Search) {
 
 TEST_F(GameScreensScreenshots, Table) {
   navigate("hm", "0", "Game mới");
-  auto* table = window_->push(new orv::store::GameTableViewController);
+  auto* table = open<orv::store::GameTableViewController>();
   ASSERT_TRUE(QTest::qWaitFor([&] { return table->banners().size() == 5 && table->model().games().size() == 10; }));
   ASSERT_TRUE(QTest::qWaitFor([&] { return picturesLoaded(table); }, 10000));
   QTest::qWait(500);
@@ -109,11 +116,14 @@ TEST_F(GameScreensScreenshots, Detail) {
   game.setRatingTotal(detail->game.rating);
   game.setDownloadCount(detail->game.downloads);
   orv::store::DetailParameters::write(game);
-  auto* page = window_->push(new orv::store::GameDetailViewController);
+  auto* page = open<orv::store::GameDetailViewController>();
   ASSERT_TRUE(QTest::qWaitFor([&] { return page->model().hasDetail() && !page->otherGameViews().isEmpty(); }));
   ASSERT_TRUE(QTest::qWaitFor([&] { return picturesLoaded(page); }, 10000));
   QTest::qWait(500);
   save(window_->nav, "detail.png");
+  page->sContent()->verticalScrollBar()->setValue(page->sContent()->verticalScrollBar()->maximum());
+  QTest::qWait(100);
+  save(window_->nav, "detail-related.png");
 }
 
 }  // namespace
