@@ -121,7 +121,7 @@ bool StoreCommandLine::parseUrl(const std::string& text, std::string& out) {
   std::string host;
   uint16_t port = 0;
   if (!parseServer(authority, host, port)) return false;
-  if (slash != std::string::npos && text[slash] != '/') return false;  // no query or fragment on a base
+  if (text.find_first_of("?#", start) != std::string::npos) return false;  // a base takes no query or fragment
   out = text;
   while (out.size() > start && out.back() == '/') out.pop_back();
   return true;

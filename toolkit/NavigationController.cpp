@@ -187,7 +187,7 @@ void NavigationController::transition(ViewController* from, ViewController* to, 
           fromGuard->QWidget::hide();
           fromGuard->move(0, 0);
         }
-        if (toGuard) toGuard->move(0, 0);
+        if (toGuard) toGuard->setGeometry(content_->rect());
         if (visible) {
           if (fromGuard) fromGuard->endAppearance(animated);
           if (toGuard) toGuard->endAppearance(animated);
@@ -214,7 +214,8 @@ void NavigationController::refreshBar() {
   const bool hasBack = list.size() > 1;
   if (hasBack) {
     const NavigationItem* previous = list[list.size() - 2]->navigationItem();
-    backTitle = !previous->backButtonTitle().isEmpty() ? previous->backButtonTitle()
+    // A back title set to "" (not null) asks for the arrow alone.
+    backTitle = !previous->backButtonTitle().isNull()  ? previous->backButtonTitle()
                 : !previous->title().isEmpty()         ? previous->title()
                                                        : QStringLiteral("Quay lại");
   }
@@ -275,8 +276,11 @@ void NavigationController::layoutStack() {
   const QRect area = contentRect();
   content_->setGeometry(area);
   toolbar_->setGeometry(0, stackView_->height() - Toolbar::kHeight, stackView_->width(), Toolbar::kHeight);
-  if (!transitioning_)
-    for (ViewController* c : viewControllers()) c->setGeometry(0, 0, area.width(), area.height());
+  // Sizes follow at once; positions only outside a slide, which moves them.
+  for (ViewController* c : viewControllers()) {
+    if (transitioning_) c->resize(area.size());
+    else c->setGeometry(0, 0, area.width(), area.height());
+  }
 }
 
 void NavigationController::resizeEvent(QResizeEvent* event) {

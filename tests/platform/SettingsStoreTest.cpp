@@ -85,17 +85,6 @@ TEST_F(SettingsStoreTest, CorruptOrForeignFileReadsAsEmptyWithALogLineAndIsRepla
   EXPECT_EQ(log.lines().size(), 2u);
 }
 
-TEST_F(SettingsStoreTest, StandardStoreFollowsTheChosenFile) {
-  orv::SettingsStore::useStandardFile(file);
-  orv::SettingsStore::standard()->set("cmd", "cnt.fin");
-  EXPECT_EQ(orv::SettingsStore::standard().get(), orv::SettingsStore::standard().get());
-  const fs::path other = dir / "other.json";
-  orv::SettingsStore::useStandardFile(other);
-  EXPECT_EQ(orv::SettingsStore::standard()->file(), other);
-  EXPECT_EQ(orv::SettingsStore::standard()->value("cmd"), "");
-  EXPECT_EQ(orv::SettingsStore::open(file)->value("cmd"), "cnt.fin");
-}
-
 // A process killed after the new content is written and flushed but before
 // the rename leaves the previous file whole; the next run reads it and its
 // first write replaces whatever the crash left behind.

@@ -15,13 +15,15 @@ QWidget* makeBarItemWidget(BarButtonItem* item, QWidget* parent, const QColor& t
       if (item->width() < 0) return nullptr;
       auto* spacer = new QWidget(parent);
       spacer->setFixedWidth(item->width());
+      spacer->show();
       return spacer;
     }
     case BarButtonItem::Kind::CustomView: {
       QWidget* view = item->customView();
       if (!view) return nullptr;
       view->setParent(parent);
-      view->setFixedSize(view->size().isEmpty() ? view->sizeHint() : view->size());
+      // A size the screen gave the view wins; otherwise its natural size.
+      view->setFixedSize(view->testAttribute(Qt::WA_Resized) ? view->size() : view->sizeHint());
       view->show();
       return view;
     }
@@ -50,6 +52,8 @@ QWidget* makeBarItemWidget(BarButtonItem* item, QWidget* parent, const QColor& t
       button->setMinimumHeight(32);
       button->setEnabled(item->isEnabled());
       QObject::connect(button, &QToolButton::clicked, item, &BarButtonItem::trigger);
+      // Shown now, so the bar measures it when it lays out its sides.
+      button->show();
       return button;
     }
   }

@@ -28,6 +28,7 @@
 #include "store/screens/LoginViewController2.h"
 #include "store/screens/SignInForm.h"
 #include "store/screens/StoreScreens.h"
+#include "tests/support/FaultProxy.h"
 #include "tests/support/LocalReferenceServer.h"
 #include "toolkit/AlertView.h"
 #include "toolkit/AnimationSettings.h"
@@ -67,9 +68,12 @@ class ScriptedApi {
     thread_.join();
   }
   void answer(std::string body) {
-    std::lock_guard lock(mutex_);
-    body_ = std::move(body);
-    silent_ = false;
+    {
+      std::lock_guard lock(mutex_);
+      body_ = std::move(body);
+      silent_ = false;
+    }
+    released_.notify_all();
   }
   void beSilent() {
     std::lock_guard lock(mutex_);
@@ -208,6 +212,7 @@ TEST_F(SignInScreensTest, LookupFailureThenPasswordStepsSignInTheAnswersNumber) 
   EXPECT_EQ(alertText().toStdString(), orv::localizedString("error_msisdn_lookup"));
   EXPECT_EQ(screen->form()->viewState(), 2);
   EXPECT_TRUE(screen->form()->areControlsVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen->overlay()->isFinished(); }, 3000));
   grab("signin-alert.png");
   ASSERT_TRUE(AlertView::pressVisibleAlertButton(1));  // "OK": stay in the form
 
@@ -239,6 +244,7 @@ TEST_F(SignInScreensTest, LookupFailureThenPasswordStepsSignInTheAnswersNumber) 
   AlertView::pressVisibleAlertButton(1);
 
   type(form->txtPassword(), QString::fromStdString(password));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen->overlay()->isFinished(); }, 3000));
   grab("signin-form.png");
   QTest::mouseClick(form->btnLogin(), Qt::LeftButton);
   ASSERT_TRUE(storePresented());
@@ -310,17 +316,22 @@ TEST_F(SignInScreensTest, SilentApiAndUnansweredStatusEndInTheFormOrAnAlertWithA
   Config::sharedClient()->disconnect();
   ASSERT_TRUE(QTest::qWaitFor([] { return !Config::sharedClient()->isConnected(); }, 5000));
 
-  // A session server without the store never answers "a.stt": alert 895,
+  // The status answer is held back in the network past the wait: alert 895,
   // whose first button goes into the store with the number.
-  auto sessionOnly = orv::test::LocalReferenceServer::start({"--no-store"});
-  ASSERT_TRUE(sessionOnly);
-  useServers(*sessionOnly, api_->base());
+  orv::test::FaultProxy proxy(recognising_->sessionPort());
+  useServers(*recognising_, api_->base(), proxy.port());
+  api_->beSilent();
+  const int before = api_->requests();
   showFirst();
-  ASSERT_TRUE(alertShown(895));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return api_->requests() > before; }, 5000));  // logged in, looking up
+  proxy.setDelay(4000ms);
+  api_->answer("0|84912000001");
+  ASSERT_TRUE(alertShown(895)) << (AlertView::visibleAlert() ? AlertView::visibleAlert()->tag() : -1);
   EXPECT_EQ(AlertView::visibleAlert()->numberOfButtons(), 2);
   ASSERT_TRUE(AlertView::pressVisibleAlertButton(0));
   ASSERT_TRUE(storePresented());
   EXPECT_EQ(Config::getMsisdn(), "84912000001");
+  proxy.setDelay(0ms);
   AlertView::discardAll();
   delete screen_;
   Config::sharedClient()->disconnect();
@@ -359,6 +370,10 @@ TEST_F(SignInScreensTest, DisconnectionNoticesOnlyOnTheSecondScreenOneAtATime) {
   // It looks the number up at once, without connecting, and pops back.
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack->topViewController() != second; }, 8000));
 
+  // From here on lookups hang, so each second screen stays up for its notice.
+  useServers(*recognising_, api_->base());
+  api_->beSilent();
+  LoginViewController::setWait(60s);
   const std::vector<std::pair<int32_t, std::string>> reasons{
       {2, "msg_idle"}, {3, "msg_kick"}, {4, "msg_ban"}, {5, "msg_force_logout"}, {9, "system_error"}};
   for (const auto& [reason, key] : reasons) {
@@ -378,8 +393,10 @@ TEST_F(SignInScreensTest, DisconnectionNoticesOnlyOnTheSecondScreenOneAtATime) {
     ASSERT_TRUE(AlertView::pressVisibleAlertButton(0));  // "Thoát"
     EXPECT_EQ(exits_.back(), 0);
     AlertView::discardAll();
+    stack->popViewController(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return stack->topViewController() != screen; }, 8000));
   }
+  api_->answer("1|");
   EXPECT_EQ(exits_.size(), reasons.size());
 }
 
