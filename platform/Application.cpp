@@ -247,9 +247,37 @@ std::string Application::operatingSystemVersion() {
   return "0";
 }
 
-std::string Application::bundleIdentifier() { return ORV_BUNDLE_IDENTIFIER; }
+namespace {
+struct BuildInfoOverride {
+  std::mutex mutex;
+  std::optional<std::string> bundleIdentifier;
+  std::optional<std::string> buildVersion;
+};
+BuildInfoOverride& buildInfoOverride() {
+  static BuildInfoOverride o;
+  return o;
+}
+}  // namespace
 
-std::string Application::buildVersion() { return ORV_BUILD_VERSION; }
+std::string Application::bundleIdentifier() {
+  auto& o = buildInfoOverride();
+  std::lock_guard lock(o.mutex);
+  return o.bundleIdentifier.value_or(ORV_BUNDLE_IDENTIFIER);
+}
+
+std::string Application::buildVersion() {
+  auto& o = buildInfoOverride();
+  std::lock_guard lock(o.mutex);
+  return o.buildVersion.value_or(ORV_BUILD_VERSION);
+}
+
+void Application::overrideBuildInfoForTesting(std::optional<std::string> bundleIdentifier,
+                                              std::optional<std::string> buildVersion) {
+  auto& o = buildInfoOverride();
+  std::lock_guard lock(o.mutex);
+  o.bundleIdentifier = std::move(bundleIdentifier);
+  o.buildVersion = std::move(buildVersion);
+}
 
 void Application::setUrlOpener(UrlOpener opener) {
   std::lock_guard lock(mutex_);

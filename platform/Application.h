@@ -100,6 +100,10 @@ class Application {
   static std::string operatingSystemVersion();
   static std::string bundleIdentifier();
   static std::string buildVersion();
+  // Tests replace what the build fixed (a version holding "&", say); nullopt
+  // restores the build's value.
+  static void overrideBuildInfoForTesting(std::optional<std::string> bundleIdentifier,
+                                          std::optional<std::string> buildVersion);
 
   // --- open URL and exit
   using UrlOpener = std::function<bool(const std::string& url)>;

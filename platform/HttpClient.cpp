@@ -38,6 +38,19 @@ struct RequestState {
   bool started = false;
 };
 
+// The requests whose completion may still run, by id: cancel() finds the
+// state here until the completion has started. Shared with the delivery
+// tasks (weakly), which remove their entry when they run.
+struct Registry {
+  std::mutex mutex;
+  std::map<HttpClient::RequestId, std::shared_ptr<RequestState>> states;
+
+  void erase(HttpClient::RequestId id) {
+    std::lock_guard lock(mutex);
+    states.erase(id);
+  }
+};
+
 struct Transfer {
   HttpClient::RequestId id = 0;
   HttpRequest request;
@@ -89,9 +102,16 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 
 class CurlHttpClient final : public HttpClient {
  public:
+  static constexpr long kMaxConnectionsPerHost = 4;
+
   CurlHttpClient() {
     curlGlobalInit();
     multi_ = curl_multi_init();
+    // At most a few connections per server, reused for later requests (the
+    // others wait their turn inside curl): servers serve each open
+    // connection with a thread of their own, and a burst of image requests
+    // must not take all of them.
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
     worker_ = std::thread([this] { run(); });
   }
 
@@ -109,6 +129,10 @@ class CurlHttpClient final : public HttpClient {
       release(*transfer);
     }
     for (auto& transfer : pending_) cancelState(*transfer->state);
+    // Completions already handed to their executor but not yet run are
+    // dropped too.
+    std::lock_guard lock(registry_->mutex);
+    for (auto& [id, state] : registry_->states) cancelState(*state);
     curl_multi_cleanup(multi_);
   }
 
@@ -123,7 +147,10 @@ class CurlHttpClient final : public HttpClient {
       std::lock_guard lock(mutex_);
       id = ++lastId_;
       transfer->id = id;
-      states_[id] = transfer->state;
+      {
+        std::lock_guard registryLock(registry_->mutex);
+        registry_->states[id] = transfer->state;
+      }
       pending_.push_back(std::move(transfer));
     }
     curl_multi_wakeup(multi_);
@@ -133,14 +160,17 @@ class CurlHttpClient final : public HttpClient {
   void cancel(RequestId id) override {
     std::shared_ptr<RequestState> state;
     {
-      std::lock_guard lock(mutex_);
-      const auto it = states_.find(id);
-      if (it == states_.end()) return;
+      std::lock_guard lock(registry_->mutex);
+      const auto it = registry_->states.find(id);
+      if (it == registry_->states.end()) return;
       state = it->second;
-      states_.erase(it);
-      cancels_.push_back(id);
+      registry_->states.erase(it);
     }
     cancelState(*state);
+    {
+      std::lock_guard lock(mutex_);
+      cancels_.push_back(id);
+    }
     curl_multi_wakeup(multi_);
   }
 
@@ -209,10 +239,6 @@ class CurlHttpClient final : public HttpClient {
   }
 
   void finish(std::unique_ptr<Transfer> t) {
-    {
-      std::lock_guard lock(mutex_);
-      states_.erase(t->id);
-    }
     release(*t);
     auto state = t->state;
     {
@@ -222,7 +248,9 @@ class CurlHttpClient final : public HttpClient {
     auto completion = std::move(t->completion);
     auto result = std::make_shared<HttpResult>(std::move(t->result));
     auto deliver = std::move(t->deliver);
-    deliver([state, completion = std::move(completion), result] {
+    std::weak_ptr<Registry> registry = registry_;
+    deliver([state, registry, id = t->id, completion = std::move(completion), result] {
+      if (auto r = registry.lock()) r->erase(id);
       {
         std::lock_guard lock(state->mutex);
         if (state->cancelled || state->started) return;
@@ -305,7 +333,7 @@ class CurlHttpClient final : public HttpClient {
   RequestId lastId_ = 0;
   std::deque<std::unique_ptr<Transfer>> pending_;
   std::deque<RequestId> cancels_;
-  std::map<RequestId, std::shared_ptr<RequestState>> states_;
+  std::shared_ptr<Registry> registry_ = std::make_shared<Registry>();
   // Worker thread only.
   std::map<RequestId, std::unique_ptr<Transfer>> running_;
 };
