@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include "platform/SettingsStore.h"
+#include "tests/support/ScreenshotFolder.h"
 #endif
 
 namespace orv::toolkit {
@@ -171,8 +172,8 @@ class SlidingNavigationStackTest : public ::testing::Test {
   }
   QWidget* tapCatcher() { return stack_->findChild<QWidget*>(QStringLiteral("slidingStackTapCatcher")); }
   void save(const QString& name) {
-    QDir().mkpath(QStringLiteral(ORV_SCREENSHOT_DIR));
-    ASSERT_TRUE(stack_->grab().save(QStringLiteral(ORV_SCREENSHOT_DIR "/") + name));
+    const auto folder = orv::test::screenshotFolder();
+    ASSERT_TRUE(stack_->grab().save(QString::fromStdString((folder / name.toStdString()).string())));
   }
 
   Journal journal_;

@@ -25,6 +25,7 @@
 #include "toolkit/AlertView.h"
 #include "toolkit/AnimationSettings.h"
 #include "toolkit/image/RemoteImageView.h"
+#include "tests/support/ScreenshotFolder.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ bool picturesLoaded(QWidget* root) {
 }
 
 void save(QWidget* window, const char* name) {
-  const auto dir = std::filesystem::path(ORV_SOURCE_DIR) / "docs/screenshots";
-  std::filesystem::create_directories(dir);
+  const auto dir = orv::test::screenshotFolder();
   const QPixmap shot = window->grab();
   ASSERT_FALSE(shot.isNull());
   ASSERT_TRUE(shot.save(QString::fromStdString((dir / name).string())));

@@ -21,6 +21,7 @@
 #include "toolkit/AlertView.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "toolkit/image/RemoteImageView.h"
+#include "tests/support/ScreenshotFolder.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ using orv::store::HomeViewController;
 using orv::store::LeftMenuViewController;
 using orv::toolkit::SlidingNavigationStack;
 
-const QString kShots = QStringLiteral(ORV_SOURCE_DIR "/docs/screenshots/");
+const QString kShots = QString::fromStdString(orv::test::screenshotFolder().string() + "/");
 
 class HomeMenuScreenshotTest : public ::testing::Test {
  protected:

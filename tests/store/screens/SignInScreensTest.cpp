@@ -35,6 +35,7 @@
 #include "toolkit/NavigationController.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "wire/ORVRequest.h"
+#include "tests/support/ScreenshotFolder.h"
 
 namespace {
 
@@ -167,8 +168,7 @@ class SignInScreensTest : public ::testing::Test {
     QTest::keyClicks(field, text);
   }
   void grab(const char* name) {
-    const auto folder = std::filesystem::path(ORV_SOURCE_DIR) / "docs" / "screenshots";
-    std::filesystem::create_directories(folder);
+    const auto folder = orv::test::screenshotFolder();
     QWidget* window = screen_->window();
     ASSERT_TRUE(window->grab().save(QString::fromStdString((folder / name).string())));
   }
