@@ -6,6 +6,7 @@
 #include <QThreadPool>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <mutex>
 
 #include "toolkit/image/ImageCache.h"
@@ -79,7 +80,9 @@ void ImageLoadConnection::start(const std::shared_ptr<ImageFetcher>& fetcher, do
   }
   fetcher_ = fetcher;
   fetching_ = true;
-  const auto timeout = std::chrono::milliseconds(static_cast<std::int64_t>(std::max(0.0, timeoutSeconds) * 1000.0));
+  // Clamped to a day: a nonsensical setting must not overflow the conversion.
+  const auto timeout =
+      std::chrono::milliseconds(static_cast<std::int64_t>(std::clamp(timeoutSeconds, 0.0, 86400.0) * 1000.0));
   std::weak_ptr<ImageLoadConnection> weak = weak_from_this();
   ticket_ = fetcher_->fetch(url_, timeout, [weak, generation](ImageFetchResult result) {
     if (const auto self = weak.lock()) self->fetched(std::move(result), generation);
