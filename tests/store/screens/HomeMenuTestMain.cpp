@@ -1,0 +1,14 @@
+// gtest main for the home and menu suites: a QApplication on the offscreen
+// platform, animations at speed 0 (their completions still run), our icons.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "toolkit/AnimationSettings.h"
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  orv::toolkit::AnimationSettings::setSpeed(0);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
