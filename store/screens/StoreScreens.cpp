@@ -1,5 +1,8 @@
 #include "store/screens/StoreScreens.h"
 
+#include "store/screens/GameDetailViewController.h"
+#include "store/screens/GameGridViewController.h"
+#include "store/screens/GameTableViewController.h"
 #include "store/screens/LoginViewController.h"
 #include "store/screens/LoginViewController2.h"
 #include "toolkit/ScreenRegistry.h"
@@ -10,6 +13,9 @@ void registerStoreScreens() {
   auto& screens = orv::toolkit::ScreenRegistry::main();
   screens.registerScreen("LoginViewController", [] { return new LoginViewController; });
   screens.registerScreen("LoginViewController2", [] { return new LoginViewController2; });
+  screens.registerScreen("GameGridViewController", [] { return new GameGridViewController; });
+  screens.registerScreen("GameTableViewController", [] { return new GameTableViewController; });
+  screens.registerScreen("GameDetailViewController", [] { return new GameDetailViewController; });
 }
 
 }  // namespace orv::store

@@ -1,0 +1,212 @@
+#include "store/screens/GameGridViewController.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include "client/ORVClient.h"
+#include "platform/SettingsStore.h"
+#include "platform/StringsTable.h"
+#include "store/Config.h"
+#include "store/records/CatalogueRequests.h"
+#include "store/records/DetailParameters.h"
+#include "store/records/NavigationParameters.h"
+#include "store/screens/GridGameCell2.h"
+#include "store/screens/LazyCellView.h"
+#include "toolkit/NavigationController.h"
+#include "toolkit/ProgressOverlay.h"
+#include "toolkit/ScreenRegistry.h"
+#include "wire/ORVMessage.h"
+#include "wire/ORVRequest.h"
+
+namespace orv::store {
+namespace {
+
+const QColor kListGrey(230, 230, 230);  // 0.9 in each channel
+
+}  // namespace
+
+GameGridViewController::GameGridViewController(QWidget* parent) : BaseTableViewController(parent) {}
+
+GameGridViewController::~GameGridViewController() { removeMessageHandler(); }
+
+void GameGridViewController::viewDidLoad() {
+  BaseTableViewController::viewDidLoad();
+  if (auto* plain = BaseTableViewController::tableView()) plain->hide();
+  setLogTag(kLogTag);
+  setObjectName(kIdentifier);
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kListGrey);
+  setPalette(palette);
+
+  const auto navigation = NavigationParameters::read(*SettingsStore::standard());
+  model_ = std::make_unique<GameListModel>(GameListModel::Kind::Grid, navigation);
+  logLine(2, model_->mode());
+
+  grid_ = new LazyCellView(this);
+  grid_->setObjectName("collectionView");
+  grid_->setGrid(QSize(GridGameCell2::kWidth, GridGameCell2::kHeight), 15);
+  grid_->setCellFactory([this](int item) { return cellForItem(item); });
+  connect(grid_, &LazyCellView::willDisplay, this, [this](int item, QWidget*) {
+    if (model_->wantsPageAtItem(item)) doRequest(model_->mode());
+  });
+  grid_->setGeometry(rect());
+
+  if (model_->isSearch()) {
+    navigationItem()->setTitleView(getSearchBar());
+  } else {
+    setlbTitle(model_->title());
+  }
+  setBackButton("");
+  if (auto* hud = overlay()) hud->raise();
+}
+
+void GameGridViewController::resizeEvent(QResizeEvent* event) {
+  BaseTableViewController::resizeEvent(event);
+  if (grid_) grid_->setGeometry(rect());
+  if (auto* hud = overlay()) hud->raise();
+}
+
+void GameGridViewController::setlbTitle(const std::string& title) {
+  std::string text = orv::localizedString(title);
+  if (text.empty()) text = title;
+  titleLabel_ = new QLabel(QString::fromStdString(text));
+  titleLabel_->setObjectName("lbTitle");
+  titleLabel_->setGeometry(0, 40, 320, 40);
+  titleLabel_->setAlignment(Qt::AlignCenter);
+  titleLabel_->setStyleSheet("color: rgb(230,230,230); font-size: 17px; font-weight: bold; background: transparent;");
+  navigationItem()->setTitleView(titleLabel_);
+}
+
+QWidget* GameGridViewController::getSearchBar() {
+  auto* container = new QWidget;
+  container->setObjectName("searchContainer");
+  container->setFixedSize(310, 44);
+  auto* layout = new QHBoxLayout(container);
+  layout->setContentsMargins(0, 7, 0, 7);
+  layout->setSpacing(6);
+  searchBar_ = new QLineEdit(container);
+  searchBar_->setObjectName("searchBar");
+  searchBar_->setPlaceholderText(QString::fromUtf8("Tìm kiếm game"));
+  searchBar_->setClearButtonEnabled(true);
+  searchBar_->setStyleSheet("QLineEdit { background: white; border: none; border-radius: 15px; padding: 0 12px; "
+                            "font-size: 14px; color: rgb(33,33,33); }");
+  cancel_ = new QPushButton(QString::fromUtf8("Hủy"), container);
+  cancel_->setObjectName("searchCancel");
+  cancel_->setCursor(Qt::PointingHandCursor);
+  cancel_->setStyleSheet("QPushButton { color: white; border: none; font-size: 14px; background: transparent; }");
+  layout->addWidget(searchBar_, 1);
+  layout->addWidget(cancel_);
+  connect(searchBar_, &QLineEdit::returnPressed, this, [this] { searchBarSearchButtonClicked(); });
+  connect(cancel_, &QPushButton::clicked, this, [this] { searchBarCancelButtonClicked(); });
+  searchBar_->setFocus();
+  return container;
+}
+
+void GameGridViewController::searchBarSearchButtonClicked() {
+  searchBar_->clearFocus();
+  auto request = model_->search(searchBar_->text().toStdString());
+  grid_->reload(0);  // the previous search's games go at once
+  send(request);
+}
+
+void GameGridViewController::searchBarCancelButtonClicked() {
+  if (auto* nav = navigationController()) nav->popViewController(true);
+}
+
+void GameGridViewController::viewDidAppear(bool animated) {
+  addMessageHandler();
+  BaseTableViewController::viewDidAppear(animated);
+  if (searchBar_ && model_->isFirstLoad()) searchBar_->setFocus();
+  for (const auto& request : model_->firstRequests()) send(request);
+  // Back on top: the last cell may be in view already.
+  const int last = static_cast<int>(model_->games().size()) - 1;
+  if (grid_->isIndexVisible(last) && model_->wantsPageAtItem(last)) doRequest(model_->mode());
+}
+
+void GameGridViewController::viewDidDisappear(bool animated) {
+  BaseTableViewController::viewDidDisappear(animated);
+  removeMessageHandler();
+  model_->abandonOutstanding();
+  stopAnimation();
+}
+
+void GameGridViewController::addMessageHandler() {
+  logLine(2, "ADD_MESSAGE_HANDLER");
+  if (registered_ || model_->mode().empty()) return;
+  try {
+    Config::sharedClient()->addMessageHandler(messageHandler(), model_->mode());
+    registered_ = true;
+  } catch (const std::logic_error& e) {
+    logLine(0, std::string("ADD_MESSAGE_HANDLER ") + e.what());
+  }
+}
+
+void GameGridViewController::removeMessageHandler() {
+  if (!registered_) return;
+  logLine(2, "REMOVE_MESSAGE_HANDLER");
+  Config::sharedClient()->removeMessageHandlerForCommand(model_->mode());
+  registered_ = false;
+}
+
+void GameGridViewController::doRequest(const std::string& command) { send(model_->doRequest(command)); }
+
+void GameGridViewController::send(const ORVRequestPtr& request) {
+  if (!request) return;
+  startAnimation();
+  Config::sharedClient()->sendRequest(request);
+}
+
+void GameGridViewController::dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) {
+  if (!message) return;
+  const std::string& command = message->command();
+  if (command == CatalogueRequests::kSubscribe || command == CatalogueRequests::kStatus) {
+    BaseTableViewController::dispatchORVMessage(message);
+    return;
+  }
+  logLine(2, command);
+  QMetaObject::invokeMethod(this, [this, message] { handlePage(message); }, Qt::QueuedConnection);
+}
+
+void GameGridViewController::handlePage(const std::shared_ptr<const ORVMessage>& message) {
+  const auto update = model_->receive(message->command(), *message->content());
+  if (!model_->isLoading()) stopAnimation();
+  if (update.stale) return;
+  if (update.failed) {
+    logLine(1, "ERROR=====");
+    return;
+  }
+  if (update.appended > 0) grid_->setCount(static_cast<int>(model_->games().size()));
+}
+
+QWidget* GameGridViewController::cellForItem(int item) {
+  const auto& games = model_->games();
+  if (item < 0 || static_cast<size_t>(item) >= games.size()) return nullptr;
+  auto* cell = new GridGameCell2;
+  cell->setObjectName(QString("cell%1").arg(item));
+  cell->setGame(games[static_cast<size_t>(item)]);
+  const uint64_t generation = model_->searchGeneration();
+  connect(cell, &GridGameCell2::tapped, this, [this, item, generation] {
+    // A cell of an earlier search can no longer be picked.
+    if (generation != model_->searchGeneration()) return;
+    const auto& list = model_->games();
+    if (static_cast<size_t>(item) < list.size()) openDetailGame(list[static_cast<size_t>(item)]);
+  });
+  return cell;
+}
+
+void GameGridViewController::openDetailGame(const Game& game) {
+  DetailParameters::write(game);
+  auto* next = orv::toolkit::ScreenRegistry::main().create("GameDetailViewController");
+  if (!next) return;
+  if (auto* nav = navigationController()) {
+    nav->pushViewController(next, true);
+  } else {
+    next->deleteLater();
+  }
+}
+
+}  // namespace orv::store
