@@ -100,6 +100,12 @@ QString StoreTour::fold(const QString& text) {
 
 int StoreTour::run() {
   QDir().mkpath(options_.dir);
+  if (!options_.guestOnly) {
+    // A fresh report; the child run of the last step appends to it.
+    QDir dir(options_.dir);
+    dir.remove("tour.json");
+    for (const QString& old : dir.entryList({"[0-9][0-9]-*.png"}, QDir::Files)) dir.remove(old);
+  }
   // What the store hands the platform to open is recorded, not opened.
   orv::Application::shared().setUrlOpener([this](const std::string& url) {
     opened_.push_back(url);
