@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "toolkit/AlertView.h"
+
 namespace orv::store {
 namespace {
 
@@ -20,28 +22,46 @@ struct Placed {
   QString text;
 };
 
-// The deepest visible widget at `pos` (in `parent`'s coordinates), searching
-// children from the top of the stacking order down.
-const QWidget* topmostAt(const QWidget* parent, QPoint pos) {
-  const QObjectList& children = parent->children();
-  for (auto it = children.crbegin(); it != children.crend(); ++it) {
-    const auto* child = qobject_cast<const QWidget*>(*it);
-    if (!child || child->isWindow() || !child->isVisible() || !child->geometry().contains(pos)) continue;
-    return topmostAt(child, pos - child->pos());
-  }
-  return parent;
-}
-
+// A widget hides what lies under it when it paints its whole area, or when
+// it is an alert: the dimmed screen behind a modal alert is not read.
 bool isOpaque(const QWidget* w) {
   return w->autoFillBackground() || w->testAttribute(Qt::WA_OpaquePaintEvent) ||
-         w->testAttribute(Qt::WA_StyledBackground);
+         w->testAttribute(Qt::WA_StyledBackground) || qobject_cast<const orv::toolkit::AlertView*>(w);
+}
+
+// Every visible widget under `pos` (in `parent`'s coordinates), parents first.
+void widgetsAt(const QWidget* parent, QPoint pos, std::vector<const QWidget*>& out) {
+  for (const QObject* object : parent->children()) {
+    const auto* child = qobject_cast<const QWidget*>(object);
+    if (!child || child->isWindow() || !child->isVisible() || !child->geometry().contains(pos)) continue;
+    out.push_back(child);
+    widgetsAt(child, pos - child->pos(), out);
+  }
+}
+
+std::vector<const QWidget*> chain(const QWidget* w) {
+  std::vector<const QWidget*> out;
+  for (; w; w = w->isWindow() ? nullptr : w->parentWidget()) out.insert(out.begin(), w);
+  return out;
+}
+
+// True when `x` is painted after (over) `w`: at the first place their chains
+// of ancestors part, x's branch comes later among the siblings.
+bool paintedOver(const QWidget* x, const QWidget* w) {
+  const auto cx = chain(x), cw = chain(w);
+  std::size_t i = 0;
+  while (i < cx.size() && i < cw.size() && cx[i] == cw[i]) ++i;
+  if (i == 0 || i >= cx.size() || i >= cw.size()) return false;
+  const QObjectList& siblings = cx[i - 1]->children();
+  return siblings.indexOf(const_cast<QWidget*>(cx[i])) > siblings.indexOf(const_cast<QWidget*>(cw[i]));
 }
 
 bool coveredAt(const QWidget* widget, QPoint inWindow) {
-  const QWidget* hit = topmostAt(widget->window(), inWindow);
-  for (const QWidget* w = hit; w && w != widget->window(); w = w->parentWidget()) {
-    if (w == widget || w->isAncestorOf(widget) || widget->isAncestorOf(w)) return false;
-    if (isOpaque(w)) return true;
+  std::vector<const QWidget*> under;
+  widgetsAt(widget->window(), inWindow, under);
+  for (const QWidget* x : under) {
+    if (x == widget || x->isAncestorOf(widget) || widget->isAncestorOf(x)) continue;
+    if (isOpaque(x) && paintedOver(x, widget)) return true;
   }
   return false;
 }

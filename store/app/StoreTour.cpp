@@ -14,7 +14,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <future>
 
 #include "platform/Application.h"
@@ -38,6 +40,7 @@
 #include "toolkit/AlertView.h"
 #include "toolkit/BarButtonItem.h"
 #include "toolkit/NavigationBar.h"
+#include "toolkit/ProgressOverlay.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "toolkit/Toolbar.h"
 #include "toolkit/image/RemoteImageView.h"
@@ -334,9 +337,13 @@ bool StoreTour::step09Search() {
 
 bool StoreTour::step10Share() {
   auto* stack = storeStack();
-  auto* homeButton = stack->findChild<QWidget*>(QStringLiteral("slidingStackHomeButton"));
-  if (!homeButton) return fail("no home button on the navigation bar");
-  if (!click(homeButton, "the home button")) return false;
+  // Back to the home screen, one screen at a time, with the bar's back button.
+  for (auto depth = stack->viewControllers().size(); depth > 1; --depth) {
+    if (!click(stack->navigationBar()->backButton(), "the back button")) return false;
+    if (!waitFor([&] { return stack->viewControllers().size() < depth && !stack->isTransitioning(); },
+                 "the screen to go back"))
+      return false;
+  }
   if (!homeShown(true)) return false;
   auto* home = qobject_cast<HomeViewController*>(topScreen());
   GridGameCell* cell = nullptr;
@@ -407,8 +414,7 @@ bool StoreTour::guestRun() {
   bool signIn = false;
   for (const auto& row : menu->model().rows()) signIn = signIn || row.catName() == "ĐĂNG NHẬP";
   if (!signIn) return fail("the guest's menu has no \"ĐĂNG NHẬP\" row");
-  capture();
-  return writeRecord("11-guest");
+  return true;
 }
 
 // --- helpers

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -33,6 +34,7 @@
 #include "store/AppDelegate.h"
 #include "store/Config.h"
 #include "store/StoreCommandLine.h"
+#include "client/ORVClient.h"
 #include "platform/SettingsStore.h"
 #include "store/app/StartTimeline.h"
 #include "store/app/StoreTour.h"
@@ -210,6 +212,15 @@ int main(int argc, char** argv) {
     });
   }
   const int status = QApplication::exec();
+  // The session ends here, while everything it uses is alive: the shared
+  // client would otherwise say goodbye to the server from a static
+  // destructor, after the values it sends were already destroyed.
+  auto client = orv::store::Config::sharedClient();
+  if (client->isConnected()) {
+    client->disconnect();
+    QDeadlineTimer bound(2000);
+    while (client->isConnected() && !bound.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
   delegate->setWindow(nullptr);
   app.setDelegate(nullptr);
   window.reset();

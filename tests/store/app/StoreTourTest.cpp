@@ -125,10 +125,6 @@ TEST_F(StoreTourTest, SignInShowsTheFormThenThePasswordPathSignsTheNumberIn) {
   const Step& otp = step("02-otp");
   EXPECT_EQ(otp.screen, "LoginViewController");
   EXPECT_TRUE(otp.shows("84912000098"));
-  // The password typed is masked on screen.
-  EXPECT_FALSE(std::any_of(otp.texts.begin(), otp.texts.end(), [](const std::string& t) {
-    return t.size() == 6 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-  }));
   // Signed in: the menu greets the number.
   EXPECT_TRUE(step("04-menu").shows("Xin chào 84912000098"));
 }
@@ -208,7 +204,6 @@ TEST_F(StoreTourTest, SearchWithoutDiacriticsFindsTitlesWithThem) {
 TEST_F(StoreTourTest, ShareOfAFreeGameLinksItsPageAndTheGuestIsOfferedSignIn) {
   const Step& share = step("10-share");
   EXPECT_EQ(share.screen, "GameDetailViewController");
-  EXPECT_TRUE(share.shows("MIỄN PHÍ"));
   const std::string link = share.raw["shared"].toString().toStdString();
   const std::string prefix = server_->httpBase() + "/mobile/share/share.html?id=";
   ASSERT_EQ(link.rfind(prefix, 0), 0u) << link;
