@@ -9,13 +9,14 @@
 #include "store/screens/HomeViewController.h"
 #include "store/screens/LoginViewController.h"
 #include "toolkit/SlidingNavigationStack.h"
+#include "toolkit/image/RemoteImageView.h"
 
 namespace orv::store {
 namespace {
 
 constexpr int kGiveUpMs = 30000;
 constexpr const char* kStages[] = {"main",          "window-shown",  "connected",       "logged-in",
-                                   "number-known",  "store-shown",   "home-answers",    "home-pictures"};
+                                   "number-known",  "store-shown",   "home-answers",    "first-picture", "home-pictures"};
 
 HomeViewController* shownHome(LoginViewController* login) {
   auto* stack = orv::toolkit::SlidingNavigationStack::existingInstance();
@@ -64,6 +65,11 @@ void StartTimeline::poll() {
     } else if (stage == "home-answers") {
       auto* home = shownHome(login_);
       reached = home && !home->model().slider().empty() && !home->model().sections().empty();
+    } else if (stage == "first-picture") {
+      auto* home = shownHome(login_);
+      if (home)
+        for (auto* view : home->findChildren<orv::toolkit::RemoteImageView*>())
+          reached = reached || !view->image().isNull();
     } else if (stage == "home-pictures") {
       auto* home = shownHome(login_);
       reached = home && StoreTour::picturesShown(home);

@@ -2,7 +2,8 @@
 // When each stage of a cold start was reached, for orv-store --measure-start:
 // the window shown, the session connected, the zone login answered, the
 // sign-in API answered (number known), the status answered (store
-// presented), the home screen's first answers, and its first pictures shown.
+// presented), the home screen's first answers, its first picture, and all
+// the pictures on screen shown (loaded and faded in).
 // It looks at the screens and the client every millisecond and emits
 // finished() once the pictures are shown (or after 30 s).
 
