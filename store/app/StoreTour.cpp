@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdio>
 #include <future>
 
 #include "platform/Application.h"
@@ -415,6 +416,75 @@ bool StoreTour::guestRun() {
   for (const auto& row : menu->model().rows()) signIn = signIn || row.catName() == "ĐĂNG NHẬP";
   if (!signIn) return fail("the guest's menu has no \"ĐĂNG NHẬP\" row");
   return true;
+}
+
+// --- memory
+
+namespace {
+long residentKiB() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLong();
+  return -1;
+}
+}  // namespace
+
+bool StoreTour::detailShown(int depth) {
+  return waitFor(
+      [&] {
+        auto* page = qobject_cast<GameDetailViewController*>(topScreen());
+        return page && storeStack()->viewControllers().size() == depth + 1 && !storeStack()->isTransitioning() &&
+               !page->lbName()->text().isEmpty() && !page->otherGameViews().isEmpty() && picturesShown(page);
+      },
+      QStringLiteral("game page %1").arg(depth));
+}
+
+int StoreTour::measureDetailPages(int count) {
+  orv::Application::shared().setUrlOpener([](const std::string&) { return true; });
+  auto report = [](const QString& where) {
+    std::printf("rss %s %ld\n", where.toUtf8().constData(), residentKiB());
+    std::fflush(stdout);
+  };
+  auto failed = [&] {
+    std::fprintf(stderr, "orv-store: measurement failed: %s\n", failure_.toUtf8().constData());
+    return 1;
+  };
+  if (!waitFor([&] { return qobject_cast<HomeViewController*>(topScreen()) != nullptr; }, "the home screen") ||
+      !homeShown(true))
+    return failed();
+  report("home-before");
+  // Two rounds over the same games: the second finds its pictures cached, so
+  // what it adds is what the pages themselves keep.
+  for (int round = 1; round <= 2; ++round) {
+    auto* home = qobject_cast<HomeViewController*>(topScreen());
+    const auto cells = home->cellsOfSection(0);
+    if (cells.isEmpty() || !click(cells.front(), "the first game")) return failed();
+    for (int depth = 1; depth <= count; ++depth) {
+      if (!detailShown(depth)) return failed();
+      report(QStringLiteral("round-%1-page-%2").arg(round).arg(depth));
+      if (depth == count) break;
+      auto* page = qobject_cast<GameDetailViewController*>(topScreen());
+      OtherGame* next = page->otherGameViews().front();
+      if (!wheelUntil(page->sContent(), [&] { return ScreenTexts::isOnScreen(next->vContent()); }, "a related game"))
+        return failed();
+      if (!click(next->vContent(), "a related game")) return failed();
+    }
+    auto* stack = storeStack();
+    for (auto depth = stack->viewControllers().size(); depth > 1; --depth) {
+      if (!click(stack->navigationBar()->backButton(), "the back button")) return failed();
+      if (!waitFor([&] { return stack->viewControllers().size() < depth && !stack->isTransitioning(); },
+                   "the screen to go back"))
+        return failed();
+    }
+    if (!homeShown(false)) return failed();
+    // Popped screens are deleted later: let those deletions run.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(200);
+    report(QStringLiteral("round-%1-home-after").arg(round));
+  }
+  std::printf("pages-alive %d\n", static_cast<int>(window_.findChildren<GameDetailViewController*>().size()));
+  return 0;
 }
 
 // --- helpers

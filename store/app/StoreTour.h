@@ -65,6 +65,13 @@ class StoreTour {
 
   // Runs the steps; 0 when every step passed, else 1 (failure() says why).
   int run();
+
+  // For the memory measurement (orv-store --measure-details N), signed in
+  // already: from the home screen opens a game's page, then from each page
+  // the first related game's, `count` pages deep, then goes back to the home
+  // screen one page at a time. Prints "rss <where> <KiB>" lines: at home
+  // before, after each page, and at home after. 0 when it got through.
+  int measureDetailPages(int count);
   QString failure() const { return failure_; }
 
   // Folds a title for comparison: lower case, Vietnamese marks dropped,
@@ -109,6 +116,7 @@ class StoreTour {
   // Turns the wheel over `area` until `done` or the content ends.
   bool wheelUntil(QAbstractScrollArea* area, const std::function<bool()>& done, const QString& what);
   bool homeShown(bool dismissOffer);
+  bool detailShown(int depth);
   bool openMenu();
 
   orv::toolkit::ViewController* topScreen() const;

@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <iostream>
@@ -61,6 +62,8 @@ std::string usage() {
          "                        DIR/NN-step.png and DIR/tour.json; exits 0 when every\n"
          "                        step passed, else 1 naming the step and why\n"
          "  --tour-msisdn NUMBER  the number the tour signs in with (84912000098)\n"
+         "  --measure-details N   signed in at once: open N game pages one from the other,\n"
+         "                        go back home, print the resident size at each point\n"
          "  --measure-start       print when each stage of the start was reached and exit\n"
          "                        once the home screen shows its first pictures\n"
          "  --quit-after-show     exit as soon as the window is shown\n"
@@ -107,7 +110,7 @@ int main(int argc, char** argv) {
   // Options first: --help and bad values need no display.
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto parsed = StoreCommandLine::parse(args, {"quit-after-show", "tour-guest", "measure-start"},
-                                              {"screenshot", "tour", "tour-msisdn"});
+                                              {"screenshot", "tour", "tour-msisdn", "measure-details"});
   if (parsed.outcome == StoreCommandLine::Outcome::kHelp) {
     std::cout << usage();
     return 0;
@@ -120,10 +123,11 @@ int main(int argc, char** argv) {
   const bool quitAfterShow = hasFlag(parsed.flags, "quit-after-show");
   const std::string tourDir = flagValue(parsed.flags, "tour");
   const bool measureStart = hasFlag(parsed.flags, "measure-start");
+  const int measureDetails = std::atoi(flagValue(parsed.flags, "measure-details").c_str());
   // The tour and the measurement keep their navigation parameters in a
   // settings file of their own, so the user's stay untouched.
   QTemporaryDir scratch;
-  if (!tourDir.empty() || measureStart) {
+  if (!tourDir.empty() || measureStart || measureDetails > 0) {
     if (!scratch.isValid()) {
       std::cerr << "orv-store: no temporary folder for the settings\n";
       return 1;
@@ -173,6 +177,12 @@ int main(int argc, char** argv) {
       QApplication::exit(ok ? 0 : 1);
     });
     timeline->start();
+  }
+  if (measureDetails > 0) {
+    QTimer::singleShot(0, &qtApp, [&] {
+      orv::store::StoreTour tour(*window, *login, {});
+      QApplication::exit(tour.measureDetailPages(measureDetails));
+    });
   }
   if (!tourDir.empty()) {
     orv::store::StoreTour::Options options;
