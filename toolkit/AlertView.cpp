@@ -212,7 +212,11 @@ void AlertView::layoutCard() {
   if (!card_) return;
   const int width = std::min(kCardWidth, std::max(200, this->width() - 40));
   card_->setFixedWidth(width);
-  card_->adjustSize();
+  // Word-wrapped labels need the height for this width, which adjustSize()
+  // alone does not ask the layout for (long messages were cut off).
+  const int height = card_->layout()->hasHeightForWidth() ? card_->layout()->totalHeightForWidth(width)
+                                                          : card_->layout()->totalSizeHint().height();
+  card_->setFixedHeight(height);
   card_->move((this->width() - card_->width()) / 2, (this->height() - card_->height()) / 2);
 }
 

@@ -214,7 +214,8 @@ void NavigationController::refreshBar() {
   const bool hasBack = list.size() > 1;
   if (hasBack) {
     const NavigationItem* previous = list[list.size() - 2]->navigationItem();
-    backTitle = !previous->backButtonTitle().isEmpty() ? previous->backButtonTitle()
+    // A back title set to "" (not null) asks for the arrow alone.
+    backTitle = !previous->backButtonTitle().isNull()  ? previous->backButtonTitle()
                 : !previous->title().isEmpty()         ? previous->title()
                                                        : QStringLiteral("Quay lại");
   }

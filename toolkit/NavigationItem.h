@@ -35,8 +35,9 @@ class NavigationItem : public QObject {
   void setLeftBarButtonItem(BarButtonItem* item);
   void setRightBarButtonItem(BarButtonItem* item);
 
-  // The back button the next screens show; empty = they show this screen's
-  // title (or "Back" text of the bar when the title is empty too).
+  // The back button the next screens show. Never set (null) = they show this
+  // screen's title, or "Quay lại" when that is empty too; set to "" = the
+  // arrow alone.
   QString backButtonTitle() const { return backButtonTitle_; }
   void setBackButtonTitle(const QString& title);
   bool hidesBackButton() const { return hidesBackButton_; }

@@ -64,12 +64,14 @@ constexpr std::array kPrices{1000, 2000, 3000, 5000, 10000, 15000};
 // An HTML description with tags and entities, as the detail screen expects.
 std::string description(const std::string& title, const std::string& provider, const std::string& category,
                         int players) {
+  // One block element a line, as authored HTML is: the line breaks between
+  // blocks are what is left of the layout once the tags are stripped.
   return "<p><b>" + title + "</b> là trò chơi " + category +
-         " hấp dẫn do <i>" + provider + "</i> phát triển &amp; phát hành.</p>"
-         "<p>Điểm nổi bật:</p><ul>"
-         "<li>Đồ họa đẹp, điều khiển dễ dàng</li>"
-         "<li>Hơn " + std::to_string(players) + " người chơi mỗi ngày</li>"
-         "<li>Chế độ &quot;Thử thách&quot; &lt;mới&gt; mỗi tuần</li></ul>"
+         " hấp dẫn do <i>" + provider + "</i> phát triển &amp; phát hành.</p>\n"
+         "<p>Điểm nổi bật:</p>\n<ul>\n"
+         "<li>• Đồ họa đẹp, điều khiển dễ dàng</li>\n"
+         "<li>• Hơn " + std::to_string(players) + " người chơi mỗi ngày</li>\n"
+         "<li>• Chế độ &quot;Thử thách&quot; &lt;mới&gt; mỗi tuần</li>\n</ul>\n"
          "<p>Tải ngay để trải nghiệm!</p>";
 }
 

@@ -22,7 +22,7 @@ GameListModel::GameListModel(Kind kind, const NavigationParameters& navigation)
 }
 
 bool GameListModel::isLoading() const {
-  return std::find(outstanding_.begin(), outstanding_.end(), generation_) != outstanding_.end();
+  return searchHeld_ || std::find(outstanding_.begin(), outstanding_.end(), generation_) != outstanding_.end();
 }
 
 std::vector<ORVRequestPtr> GameListModel::firstRequests() {
@@ -100,6 +100,16 @@ ORVRequestPtr GameListModel::search(const std::string& text) {
   games_.clear();
   key_ = text;
   firstLoad_ = false;
+  if (!outstanding_.empty()) {
+    searchHeld_ = true;  // sent when the earlier answer is in
+    return nullptr;
+  }
+  return doRequest(kSearchMode);
+}
+
+ORVRequestPtr GameListModel::resumeHeldSearch() {
+  if (!searchHeld_ || !outstanding_.empty()) return nullptr;
+  searchHeld_ = false;
   return doRequest(kSearchMode);
 }
 
@@ -117,6 +127,10 @@ GameListModel::Update GameListModel::receive(const std::string& command, const O
     outstanding_.pop_front();
     if (owner != generation_) {
       update.stale = true;
+      if (searchHeld_ && outstanding_.empty()) {
+        searchHeld_ = false;
+        update.followUp = doRequest(kSearchMode);
+      }
       return update;
     }
   }

@@ -19,14 +19,17 @@
 // answer without entries ends the list (the table in mode "hm" never ends and
 // never pages: it asks "hm" and "hm.new" once each).
 //
-// Requests outstanding are remembered in the order they were sent, each with
-// the search it belongs to, and answers are matched to them in that order (a
-// session answers one connection's requests in order). A new search starts a
-// new generation and empties the list at once; an answer that belongs to an
-// older search is dropped: it neither adds games nor moves the paging of the
-// new one. `isLoading` is true while a request of the current search is
-// outstanding, so a stale answer cannot open the way to asking the same page
-// twice.
+// An answer does not say which search it belongs to, and the server may
+// answer two requests of one connection in either order. So a list has at
+// most one page request in flight: a new search empties the list at once,
+// but while an earlier request is still out its first page is held back
+// until that answer comes (and is dropped as belonging to an older search),
+// then sent (`Update::followUp`). Every answer is then matched to the one
+// request outstanding; a stale one neither adds games nor moves the paging of
+// the new search. `isLoading` is true while a request of the current search
+// is outstanding or held back, so the same page is never asked twice. The
+// table in mode "hm" sends its two requests at once; their answers are told
+// apart by their command names.
 //
 // The table's "hm.new" in a mode of its own always asks page 0: its answer
 // ends the list, or the loading row would ask page 0 again and again and
@@ -99,6 +102,9 @@ class GameListModel {
   // longer deliver, so the requests outstanding are forgotten rather than
   // left to block every further page (the same page is asked again later).
   void abandonOutstanding() { outstanding_.clear(); }
+  // A search page held back for an answer that will now never come (after
+  // abandonOutstanding): the request to send, else null.
+  ORVRequestPtr resumeHeldSearch();
 
   // A new search (grid, mode "cnt.fin"): empties the list at once, resets
   // the paging and returns the first page request of `text`.
@@ -111,6 +117,7 @@ class GameListModel {
     size_t appended = 0;         // ... and how many
     size_t bannersAppended = 0;  // table "hm": banner games appended
     bool showNoData = false;     // table: the footer becomes "-- Không có dữ liệu --"
+    ORVRequestPtr followUp;      // a held-back search page, to send now
   };
   // A page answer for `command` (not "a.reg"/"a.stt", which the screens hand
   // to the base behaviour).
@@ -129,6 +136,7 @@ class GameListModel {
   int32_t currentPage_ = -1;
   uint64_t generation_ = 0;
   std::deque<uint64_t> outstanding_;  // generation of each request sent, oldest first
+  bool searchHeld_ = false;           // the current search's first page waits
   std::vector<Game> games_;
   std::vector<Game> banners_;
 };

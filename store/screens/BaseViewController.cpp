@@ -48,6 +48,8 @@ void BaseViewController::viewDidLoad() {
   hud_ = new orv::toolkit::ProgressOverlay(this);
   hud_->setDelegate(this);
   hud_->setGeometry(rect());
+  // Out of the way (and out of screenshots) while nothing is loading.
+  QObject::connect(hud_, &orv::toolkit::ProgressOverlay::wasHidden, hud_, [hud = hud_] { hud->QWidget::hide(); });
 }
 
 void BaseViewController::resizeEvent(QResizeEvent* event) {
@@ -84,6 +86,7 @@ void BaseViewController::startAnimation() {
   if (!hud_) return;
   hud_->setGeometry(rect());
   hud_->raise();
+  hud_->QWidget::show();
   hud_->show(true);
 }
 

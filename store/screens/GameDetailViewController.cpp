@@ -31,12 +31,17 @@
 #include "wire/ORVMessage.h"
 #include "wire/ORVRequest.h"
 
+// The toolbar's pictures live in this library's resources, which a static
+// library must register itself.
+static void initListsImages() { Q_INIT_RESOURCE(lists_images); }
+
 namespace orv::store {
 namespace {
 
 constexpr int kGalleryY = 112;
 constexpr int kDescriptionY = kGalleryY + GameDetailModel::kGalleryHeight + 12;
-constexpr int kStripY = GameDetailModel::kPageHeight - GameDetailModel::kCardHeight - 6;
+// The strip ends clear of the bottom toolbar (44 points) that covers the page.
+constexpr int kStripY = GameDetailModel::kPageHeight - GameDetailModel::kCardHeight - 52;
 
 QLabel* sectionTitle(const QString& text, int y, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -53,7 +58,10 @@ const char* const kCommands[] = {CatalogueRequests::kDetail, CatalogueRequests::
 
 }  // namespace
 
-GameDetailViewController::GameDetailViewController(QWidget* parent) : BaseViewController(parent) {}
+GameDetailViewController::GameDetailViewController(QWidget* parent) : BaseViewController(parent) {
+  static const bool registered = (initListsImages(), true);
+  (void)registered;
+}
 
 GameDetailViewController::~GameDetailViewController() { removeMessageHandler(); }
 
@@ -72,6 +80,7 @@ void GameDetailViewController::viewDidLoad() {
   sContent_->setObjectName("sContent");
   sContent_->setFrameShape(QFrame::NoFrame);
   sContent_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sContent_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sContent_->setWidgetResizable(false);
   page_ = new QWidget;
   page_->setObjectName("detailPage");
@@ -149,6 +158,13 @@ void GameDetailViewController::viewDidLoad() {
   // Navigation bar: "CHI TIẾT" in white, the back button without text.
   navigationItem()->setTitle(QString::fromUtf8(GameDetailModel::kTitle));
   setBackButton("");
+  sContent_->setGeometry(rect());
+  if (auto* hud = overlay()) hud->raise();
+}
+
+void GameDetailViewController::resizeEvent(QResizeEvent* event) {
+  BaseViewController::resizeEvent(event);
+  if (sContent_) sContent_->setGeometry(rect());
   if (auto* hud = overlay()) hud->raise();
 }
 

@@ -80,6 +80,7 @@ class GameDetailViewController : public BaseViewController {
   void viewWillDisappear(bool animated) override;
   void viewDidDisappear(bool animated) override;
   void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void addMessageHandler();

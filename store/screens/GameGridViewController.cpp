@@ -84,7 +84,9 @@ void GameGridViewController::setlbTitle(const std::string& title) {
 QWidget* GameGridViewController::getSearchBar() {
   auto* container = new QWidget;
   container->setObjectName("searchContainer");
-  container->setFixedSize(310, 44);
+  // 310 x 44, narrowed by the bar when a back button needs room.
+  container->resize(310, 44);
+  container->setMinimumWidth(120);
   auto* layout = new QHBoxLayout(container);
   layout->setContentsMargins(0, 7, 0, 7);
   layout->setSpacing(6);
@@ -110,7 +112,11 @@ void GameGridViewController::searchBarSearchButtonClicked() {
   searchBar_->clearFocus();
   auto request = model_->search(searchBar_->text().toStdString());
   grid_->reload(0);  // the previous search's games go at once
-  send(request);
+  if (request) {
+    send(request);
+  } else {
+    startAnimation();  // the first page goes out once the earlier answer is in
+  }
 }
 
 void GameGridViewController::searchBarCancelButtonClicked() {
@@ -122,6 +128,7 @@ void GameGridViewController::viewDidAppear(bool animated) {
   BaseTableViewController::viewDidAppear(animated);
   if (searchBar_ && model_->isFirstLoad()) searchBar_->setFocus();
   for (const auto& request : model_->firstRequests()) send(request);
+  send(model_->resumeHeldSearch());
   // Back on top: the last cell may be in view already.
   const int last = static_cast<int>(model_->games().size()) - 1;
   if (grid_->isIndexVisible(last) && model_->wantsPageAtItem(last)) doRequest(model_->mode());
@@ -156,6 +163,9 @@ void GameGridViewController::doRequest(const std::string& command) { send(model_
 
 void GameGridViewController::send(const ORVRequestPtr& request) {
   if (!request) return;
+  // A search typed during the slide in comes before viewDidAppear: the
+  // answer must find this screen registered.
+  addMessageHandler();
   startAnimation();
   Config::sharedClient()->sendRequest(request);
 }
@@ -174,6 +184,7 @@ void GameGridViewController::dispatchORVMessage(const std::shared_ptr<const ORVM
 void GameGridViewController::handlePage(const std::shared_ptr<const ORVMessage>& message) {
   const auto update = model_->receive(message->command(), *message->content());
   if (!model_->isLoading()) stopAnimation();
+  if (update.followUp) send(update.followUp);
   if (update.stale) return;
   if (update.failed) {
     logLine(1, "ERROR=====");

@@ -196,6 +196,7 @@ void GameTableViewController::doRequest(const std::string& command) { send(model
 
 void GameTableViewController::send(const ORVRequestPtr& request) {
   if (!request) return;
+  addMessageHandler();  // the answer must find this screen registered
   Config::sharedClient()->sendRequest(request);
 }
 

@@ -6,6 +6,7 @@
 #include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScroller>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,16 +40,25 @@ constexpr int kSliderWidth = static_cast<int>(SliderPaging::kWidth);
 constexpr int kSliderHeight = static_cast<int>(SliderPaging::kHeight);
 constexpr int kCellGap = 5;
 
-// A tappable banner the size of the slider, holding its picture at (0, 0).
+// A tappable banner the size of the slider: the game's picture at (0, 0) as a
+// square, its name and provider beside it, over a band in the picture's own
+// colour once the picture has arrived.
 class BannerControl : public QAbstractButton {
  public:
-  BannerControl(int tag, QWidget* parent) : QAbstractButton(parent), tag_(tag) {
+  BannerControl(int tag, const Game& game, QWidget* parent)
+      : QAbstractButton(parent), tag_(tag), name_(QString::fromStdString(game.name())),
+        provider_(QString::fromStdString(game.code())) {
     setFixedSize(kSliderWidth, kSliderHeight);
     setCursor(Qt::PointingHandCursor);
     image_ = new orv::toolkit::RemoteImageView(this);
-    image_->setGeometry(0, 0, kSliderWidth, kSliderHeight);
+    image_->setGeometry(0, 0, kSliderHeight, kSliderHeight);
     image_->setAttribute(Qt::WA_TransparentForMouseEvents);
     image_->setContentMode(orv::toolkit::RemoteImageView::ContentMode::AspectFill);
+    connect(image_, &orv::toolkit::RemoteImageView::imageChanged, this, [this] {
+      const QImage& picture = image_->image();
+      if (!picture.isNull()) tint_ = picture.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+      update();
+    });
   }
   int tag() const { return tag_; }
   orv::toolkit::RemoteImageView* imageView() const { return image_; }
@@ -56,11 +66,39 @@ class BannerControl : public QAbstractButton {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.fillRect(rect(), QColor(226, 232, 240));
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient band(0, 0, width(), height());
+    band.setColorAt(0, tint_.darker(115));
+    band.setColorAt(1, tint_.darker(190));
+    p.fillRect(rect(), band);
+    const QRect text(kSliderHeight + 16, 16, width() - kSliderHeight - 28, 60);
+    QFont title = font();
+    title.setPixelSize(19);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, name_);
+    QFont small = font();
+    small.setPixelSize(12);
+    p.setFont(small);
+    p.setPen(QColor(255, 255, 255, 200));
+    p.drawText(QRect(text.left(), 76, text.width(), 18), Qt::AlignLeft | Qt::AlignVCenter, provider_);
+    // "Chơi ngay" pill.
+    const QRect pill(text.left(), 100, 84, 24);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 235));
+    p.drawRoundedRect(pill, 12, 12);
+    small.setBold(true);
+    p.setFont(small);
+    p.setPen(tint_.darker(160));
+    p.drawText(pill, Qt::AlignCenter, QStringLiteral("Chơi ngay"));
   }
 
  private:
   int tag_;
+  QString name_;
+  QString provider_;
+  QColor tint_{19, 102, 203};
   orv::toolkit::RemoteImageView* image_ = nullptr;
 };
 
@@ -71,7 +109,11 @@ int HomeViewController::sliderTimerInterval() { return gSliderInterval; }
 
 HomeViewController::HomeViewController(QWidget* parent) : BaseViewController(parent) { ensureStoreImages(); }
 
-HomeViewController::~HomeViewController() = default;
+HomeViewController::~HomeViewController() {
+  // A screen destroyed while shown must not leave its commands registered.
+  if (registered_) Config::sharedClient()->removeMessageHandlerForCommand(CatalogueRequests::kHome);
+  if (awaitingRegister_) Config::sharedClient()->removeMessageHandlerForCommand(CatalogueRequests::kSubscribe);
+}
 
 void HomeViewController::viewDidLoad() {
   BaseViewController::viewDidLoad();
@@ -98,7 +140,8 @@ void HomeViewController::viewDidLoad() {
   homeGrid_->setObjectName("homeGrid");
   homeGrid_->setFrameShape(QFrame::NoFrame);
   homeGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  homeGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  homeGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QScroller::grabGesture(homeGrid_->viewport(), QScroller::LeftMouseButtonGesture);
   homeGrid_->setWidgetResizable(false);
   homeGrid_->setStyleSheet("QScrollArea { background: rgb(242,244,247); }");
   gridContent_ = new QWidget;
@@ -231,7 +274,7 @@ void HomeViewController::addHomeSlider() {
   }
   sliderContent_->resize(static_cast<int>(SliderPaging::contentWidth(pages)), kSliderHeight);
   for (int i = static_cast<int>(banners_.size()); i < pages; ++i) {
-    auto* banner = new BannerControl(i, sliderContent_);
+    auto* banner = new BannerControl(i, model_.slider()[static_cast<size_t>(i)], sliderContent_);
     banner->setObjectName(QString("banner%1").arg(i));
     banner->move(i * kSliderWidth, 0);
     banner->imageView()->setImageURL(QUrl(QString::fromStdString(model_.slider()[static_cast<size_t>(i)].icon())));

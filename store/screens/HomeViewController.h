@@ -64,11 +64,13 @@ class HomeViewController : public BaseViewController {
   bool slidingStackShouldDisplayLeftMenu() const override { return true; }
   void alertViewClickedButtonAtIndex(orv::toolkit::AlertView& alert, int buttonIndex) override;
 
+ public:
+  void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
+
  protected:
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
   void viewDidDisappear(bool animated) override;
-  void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -9,7 +9,8 @@ namespace orv::store {
 LazyCellView::LazyCellView(QWidget* parent) : QScrollArea(parent), content_(new QWidget) {
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Scrolled by wheel and drag as on a phone; no bar takes the cells' width.
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setWidgetResizable(false);
   content_->setObjectName("lazyContent");
   content_->setAttribute(Qt::WA_TranslucentBackground);

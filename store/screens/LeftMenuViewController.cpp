@@ -151,7 +151,10 @@ class LeftMenuDelegate : public QStyledItemDelegate {
 LeftMenuViewController::LeftMenuViewController(QWidget* parent)
     : BaseViewController(parent), model_(Config::deployment().mediaBase) { ensureStoreImages(); }
 
-LeftMenuViewController::~LeftMenuViewController() = default;
+LeftMenuViewController::~LeftMenuViewController() {
+  // A menu destroyed while shown must not leave its commands registered.
+  removeMessageHandler();
+}
 
 void LeftMenuViewController::viewDidLoad() {
   BaseViewController::viewDidLoad();

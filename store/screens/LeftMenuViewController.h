@@ -54,11 +54,13 @@ class LeftMenuViewController : public BaseViewController {
   // After updateMenu changed the rows.
   void menuUpdated();
 
+ public:
+  void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
+
  protected:
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
   void viewDidDisappear(bool animated) override;
-  void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
 
  private:
   void addMessageHandler();

@@ -10,7 +10,7 @@ LoginViewController2::LoginViewController2(QWidget* parent)
 void LoginViewController2::viewDidLoad() {
   LoginViewController::viewDidLoad();
   navigationItem()->setTitle(QStringLiteral("ĐĂNG NHẬP"));
-  setBackButton(QString());
+  setBackButton(QStringLiteral(""));  // screens pushed from here show the arrow alone
 }
 
 void LoginViewController2::dispatchORVEvent(const ORVEventPtr& event) {

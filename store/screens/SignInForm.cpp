@@ -58,7 +58,7 @@ SignInForm::SignInForm(QWidget* parent) : QWidget(parent) {
   title_ = new QLabel(QStringLiteral("Kho Game"), this);
   title_->setAlignment(Qt::AlignCenter);
   title_->setStyleSheet("color: white; font-size: 24px; font-weight: bold;");
-  subtitle_ = new QLabel(QStringLiteral("Hàng trăm trò chơi hay cho điện thoại của bạn"), this);
+  subtitle_ = new QLabel(QStringLiteral("Trò chơi hay cho điện thoại của bạn"), this);
   subtitle_->setAlignment(Qt::AlignCenter);
   subtitle_->setWordWrap(true);
   subtitle_->setStyleSheet("color: rgba(255,255,255,210); font-size: 13px;");

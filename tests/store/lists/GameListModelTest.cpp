@@ -140,11 +140,14 @@ TEST(GameListModelTest, SearchSendsNothingUntilAskedAndNeverMixesTwoSearches) {
 
   // Search again before the answer of the previous one: that answer comes
   // late and is dropped; the new search's paging is untouched by it.
-  grid.search("a");
-  grid.search("b");
+  ASSERT_TRUE(grid.search("a"));
+  EXPECT_EQ(grid.search("b"), nullptr) << "held back: one request in flight";
   EXPECT_TRUE(grid.isLoading());
   const auto stale = grid.receive("cnt.fin", *page(500, 10));
   EXPECT_TRUE(stale.stale);
+  ASSERT_TRUE(stale.followUp);
+  EXPECT_EQ(stale.followUp->stringForKey("sh"), "b");
+  EXPECT_EQ(stale.followUp->int32ForKey("pi"), 0);
   EXPECT_TRUE(grid.games().empty());
   EXPECT_EQ(grid.currentPage(), -1);
   EXPECT_TRUE(grid.isLoading()) << "the new search's page is still outstanding";
@@ -153,6 +156,16 @@ TEST(GameListModelTest, SearchSendsNothingUntilAskedAndNeverMixesTwoSearches) {
   EXPECT_FALSE(fresh.stale);
   EXPECT_EQ(ids(grid.games()), (std::vector<int>{900, 901, 902, 903}));
   EXPECT_EQ(grid.currentPage(), 0);
+
+  // The screen went away while a page was out: its answer will never come,
+  // so the held search is sent on return instead of waiting for ever.
+  grid.requestNextPage();
+  EXPECT_EQ(grid.search("c"), nullptr);
+  grid.abandonOutstanding();
+  auto resumed = grid.resumeHeldSearch();
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(resumed->stringForKey("sh"), "c");
+  EXPECT_EQ(grid.resumeHeldSearch(), nullptr);
 }
 
 TEST(GameListModelTest, TableHomeModeAsksBannersAndNewestOnceAndNeverPages) {

@@ -169,6 +169,7 @@ inline std::string connectStore(LocalReferenceServer& server) {
 struct PhoneWindow {
   PhoneWindow() {
     root = new orv::toolkit::ViewController;
+    root->navigationItem()->setBackButtonTitle("");  // as the store's screens do (setBackButton(""))
     nav = new orv::toolkit::NavigationController(root);
     nav->resize(320, 568);
     nav->show();

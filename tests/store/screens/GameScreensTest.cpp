@@ -254,11 +254,13 @@ TEST_F(GameScreensTest, DetailAsksOnceAndShowsGalleryDescriptionStarsAndRelated)
   const QString text = detail->tvDec()->toPlainText();
   EXPECT_FALSE(text.contains('<')) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromUtf8("phát triển & phát hành")));
-  EXPECT_TRUE(text.contains(QString::fromUtf8("Chế độ \"Thử thách\" mỗi tuần")));
+  EXPECT_TRUE(text.contains(QString::fromUtf8("Chế độ \"Thử thách\"  mỗi tuần")));
   EXPECT_EQ(detail->stars()->visibleStarCount(), 3);
   const auto cards = detail->otherGameViews();
   EXPECT_EQ(cards[0]->geometry(), QRect(0, 0, 106, 152));
-  if (cards.size() >= 3) EXPECT_EQ(cards[2]->x(), 208);
+  if (cards.size() >= 3) {
+    EXPECT_EQ(cards[2]->x(), 208);
+  }
   EXPECT_EQ(detail->sOtherGame()->widget()->width(), static_cast<int>(cards.size()) * 106);
 
   // Coming back sends nothing; a tapped card opens that game's page.

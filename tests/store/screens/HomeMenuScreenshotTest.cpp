@@ -11,6 +11,8 @@
 #include <QListView>
 #include <QTest>
 #include <QTimer>
+#include <QDebug>
+#include <QScrollArea>
 
 #include "store/Config.h"
 #include "store/screens/GridGameCell.h"
@@ -42,14 +44,17 @@ class HomeMenuScreenshotTest : public ::testing::Test {
     Config::setMsisdn(msisdn);
     Config::setMsisdnStatus(status);
     Config::setIsShowingDialogRegister(true);
-    window_ = std::make_unique<QWidget>();
-    window_->resize(320, 568);
+    closeStore();
     home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack(home_, window_.get());
+    stack_ = new SlidingNavigationStack;
+    window_.reset(stack_);
     menu_ = new LeftMenuViewController;
     stack_->setLeftMenu(menu_);
-    stack_->setGeometry(0, 0, 320, 568);
-    window_->show();
+    stack_->resize(320, 568);
+    stack_->show();
+    // The home screen goes on once the stack has its size (a root given to
+    // the constructor keeps the size of the stack's content before layout).
+    stack_->setViewControllers({home_}, false);
   }
 
   // True once every banner and every visible game card shows its picture.
@@ -82,7 +87,13 @@ class HomeMenuScreenshotTest : public ::testing::Test {
   }
 
   static inline std::unique_ptr<orv::test::LocalReferenceServer> server_;
-  std::unique_ptr<QWidget> window_;
+  // Hides the window first, so its screens disappear as they would on a phone.
+  void closeStore() {
+    if (window_) window_->hide();
+    window_.reset();
+  }
+
+  std::unique_ptr<SlidingNavigationStack> window_;  // the window
   HomeViewController* home_ = nullptr;
   SlidingNavigationStack* stack_ = nullptr;
   LeftMenuViewController* menu_ = nullptr;

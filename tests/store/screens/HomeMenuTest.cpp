@@ -115,20 +115,23 @@ class HomeMenuTest : public ::testing::Test {
   }
   void TearDown() override {
     AlertView::discardAll();
-    window_.reset();
+    closeStore();
   }
 
   // The store as the sign-in screen presents it: the stack with the home
   // screen first and the menu on the left, in a 320 x 568 window.
   void presentStore() {
-    window_ = std::make_unique<QWidget>();
-    window_->resize(320, 568);
+    closeStore();
     home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack(home_, window_.get());
+    stack_ = new SlidingNavigationStack;
+    window_.reset(stack_);
     menu_ = new LeftMenuViewController;
     stack_->setLeftMenu(menu_);
-    stack_->setGeometry(0, 0, 320, 568);
-    window_->show();
+    stack_->resize(320, 568);
+    stack_->show();
+    // The home screen goes on once the stack has its size (a root given to
+    // the constructor keeps the size of the stack's content before layout).
+    stack_->setViewControllers({home_}, false);
   }
 
   void openMenu() {
@@ -139,7 +142,13 @@ class HomeMenuTest : public ::testing::Test {
 
   static inline std::filesystem::path dir_;
   static inline std::unique_ptr<orv::test::LocalReferenceServer> server_;
-  std::unique_ptr<QWidget> window_;
+  // Hides the window first, so its screens disappear as they would on a phone.
+  void closeStore() {
+    if (window_) window_->hide();
+    window_.reset();
+  }
+
+  std::unique_ptr<SlidingNavigationStack> window_;  // the window
   HomeViewController* home_ = nullptr;
   SlidingNavigationStack* stack_ = nullptr;
   LeftMenuViewController* menu_ = nullptr;
@@ -195,7 +204,7 @@ TEST_F(HomeMenuTest, MenuRowsByNumberAndStatus) {
     const int adventure = rowOf(*menu_, 12);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu_->imageForRow(adventure).isNull(); }, 5000));
     EXPECT_EQ(menu_->imageForRow(adventure).deviceIndependentSize().toSize(), QSize(30, 30));
-    window_.reset();
+    closeStore();
   }
 }
 
@@ -279,6 +288,7 @@ TEST_F(HomeMenuTest, HomeSliderSectionsAndStars) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !cells[0]->thumb()->image().isNull(); }, 5000));
 
   // "more" on the second section writes the navigation parameters and opens the grid list.
+  home_->homeGrid()->ensureWidgetVisible(home_->sectionHeaders()[1]);
   QTest::mouseClick(home_->sectionHeaders()[1]->btnMore(), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 2; }, 5000));
   auto settings = orv::SettingsStore::standard();
@@ -290,6 +300,7 @@ TEST_F(HomeMenuTest, HomeSliderSectionsAndStars) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 1; }, 5000));
 
   // A game cell opens its detail with the eight detail parameters.
+  home_->homeGrid()->ensureWidgetVisible(home_->cellsOfSection(0)[1]);
   QTest::mouseClick(home_->cellsOfSection(0)[1], Qt::LeftButton, {}, QPoint(50, 120));
   ASSERT_TRUE(QTest::qWaitFor([&] { return stack_->viewControllers().size() == 2; }, 5000));
   EXPECT_EQ(settings->value("id"), "2");
@@ -328,7 +339,7 @@ TEST_F(HomeMenuTest, OfferOncePerRunAndItsRegistrationAnswer) {
   AlertView::discardAll();
 
   // A second home screen in the same run offers nothing.
-  window_.reset();
+  closeStore();
   Config::setMsisdnStatus(99);
   presentStore();
   ASSERT_TRUE(QTest::qWaitFor([&] { return home_->banners().size() == 3; }, 5000));

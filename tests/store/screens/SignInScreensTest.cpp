@@ -212,6 +212,7 @@ TEST_F(SignInScreensTest, LookupFailureThenPasswordStepsSignInTheAnswersNumber) 
   EXPECT_EQ(alertText().toStdString(), orv::localizedString("error_msisdn_lookup"));
   EXPECT_EQ(screen->form()->viewState(), 2);
   EXPECT_TRUE(screen->form()->areControlsVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen->overlay()->isFinished(); }, 3000));
   grab("signin-alert.png");
   ASSERT_TRUE(AlertView::pressVisibleAlertButton(1));  // "OK": stay in the form
 
@@ -243,6 +244,7 @@ TEST_F(SignInScreensTest, LookupFailureThenPasswordStepsSignInTheAnswersNumber) 
   AlertView::pressVisibleAlertButton(1);
 
   type(form->txtPassword(), QString::fromStdString(password));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen->overlay()->isFinished(); }, 3000));
   grab("signin-form.png");
   QTest::mouseClick(form->btnLogin(), Qt::LeftButton);
   ASSERT_TRUE(storePresented());
