@@ -165,10 +165,8 @@ void RemoteImageView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
   p.setClipRect(rect());
-  if (pixmap_.isNull() && previous_.isNull()) {
-    p.fillRect(rect(), QColor(0xEE, 0xEF, 0xF2));  // placeholder while nothing has arrived
-    return;
-  }
+  // The placeholder while nothing has arrived, and under a first fade-in.
+  if (previous_.isNull() && (pixmap_.isNull() || fadeProgress_ < 1.0)) p.fillRect(rect(), QColor(0xEE, 0xEF, 0xF2));
   if (!previous_.isNull() && fadeProgress_ < 1.0) {
     p.setOpacity(1.0 - fadeProgress_);
     p.drawPixmap(targetRect(previous_.deviceIndependentSize()), previous_, previous_.rect());

@@ -21,10 +21,12 @@ namespace orv::test {
 class MediaGate {
  public:
   explicit MediaGate(int targetPort) : targetPort_(targetPort) {
+    // One request per connection: a stop never waits out idle keep-alives.
+    server_.set_keep_alive_max_count(1);
     server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { forward(req, res); });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
-    server_.wait_until_ready();
+    while (!server_.is_running()) std::this_thread::yield();
   }
   ~MediaGate() {
     releaseAll();
