@@ -3,7 +3,10 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "toolkit/ViewController.h"
 
 namespace orv::store {
 
@@ -18,6 +21,7 @@ StoreWindow::StoreWindow(QWidget* parent) : QWidget(parent), layout_(new QVBoxLa
 void StoreWindow::setRootWidget(QWidget* root) {
   if (root_ == root) return;
   if (root_) {
+    setRootAppearing(false);
     layout_->removeWidget(root_);
     delete root_.data();
   }
@@ -25,7 +29,25 @@ void StoreWindow::setRootWidget(QWidget* root) {
   if (root) {
     layout_->addWidget(root);
     root->show();
+    if (isVisible()) setRootAppearing(true);
   }
+}
+
+void StoreWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) setRootAppearing(true);
+}
+
+void StoreWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous()) setRootAppearing(false);
+}
+
+void StoreWindow::setRootAppearing(bool appearing) {
+  auto* screen = qobject_cast<orv::toolkit::ViewController*>(root_.data());
+  if (!screen || screen->isAppearing() == appearing) return;
+  screen->beginAppearance(appearing, false);
+  screen->endAppearance(false);
 }
 
 QWidget* StoreWindow::createPlaceholderSignInPage() {

@@ -1,8 +1,9 @@
 #pragma once
 // The store's main window: a phone-sized frame (320 x 568 points; Qt scales
 // points to the screen's pixels) titled "Orvik" with the store's icon, holding
-// one root widget, the first screen. Until the sign-in screen exists the root
-// is a plain placeholder page.
+// one root widget, the first screen. A root that is a screen (a toolkit
+// ViewController) gets its appearance calls from the window: it appears when
+// the window is shown and disappears when the window is hidden.
 
 #include <QPointer>
 #include <QWidget>
@@ -23,10 +24,16 @@ class StoreWindow : public QWidget {
   void setRootWidget(QWidget* root);
   QWidget* rootWidget() const { return root_; }
 
-  // The placeholder first screen: name, icon and a sign-in note.
+  // A plain page with the store's name and icon (no screen behind it).: name, icon and a sign-in note.
   static QWidget* createPlaceholderSignInPage();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
+  void setRootAppearing(bool appearing);
+
   QVBoxLayout* layout_;
   QPointer<QWidget> root_;
 };
