@@ -134,17 +134,36 @@ std::string eventJson(const ORVEvent& e) {
   return "{\"event\":" + std::to_string(e.type()) + ",\"params\":{" + params + "}}";
 }
 
+// The caller's two streams, written from the library's threads too. Once the
+// command has returned, the streams may be gone while late events and log
+// lines still arrive: close() makes every later write a no-op.
+class Output {
+ public:
+  Output(std::ostream& out, std::ostream& err) : out_(&out), err_(&err) {}
+  void toOut(const std::string& line) { write(out_, line); }
+  void toErr(const std::string& line) { write(err_, line); }
+  void close() {
+    std::lock_guard lock(mutex_);
+    out_ = err_ = nullptr;
+  }
+
+ private:
+  void write(std::ostream* const& stream, const std::string& line) {
+    std::lock_guard lock(mutex_);
+    if (stream) *stream << line << "\n" << std::flush;
+  }
+  std::mutex mutex_;
+  std::ostream* out_;
+  std::ostream* err_;
+};
+
 // Everything the library reports, gathered for the main thread.
 class Session : public ORVEventHandler, public ORVMessageHandler {
  public:
-  Session(std::ostream& out, std::mutex& outMutex, bool printEvents)
-      : out_(out), outMutex_(outMutex), printEvents_(printEvents) {}
+  Session(std::shared_ptr<Output> output, bool printEvents) : output_(std::move(output)), printEvents_(printEvents) {}
 
   void handleEvent(const ORVEventPtr& event) override {
-    if (printEvents_) {
-      std::lock_guard lock(outMutex_);
-      out_ << eventJson(*event) << "\n" << std::flush;
-    }
+    if (printEvents_) output_->toOut(eventJson(*event));
     std::lock_guard lock(mutex_);
     events_.push_back(event);
     changed_.notify_all();
@@ -181,8 +200,7 @@ class Session : public ORVEventHandler, public ORVMessageHandler {
   }
 
  private:
-  std::ostream& out_;
-  std::mutex& outMutex_;
+  const std::shared_ptr<Output> output_;
   const bool printEvents_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -191,25 +209,24 @@ class Session : public ORVEventHandler, public ORVMessageHandler {
 };
 
 // Keeps the library's log lines: shown with --verbose, and searched for the
-// reason of a failure.
+// reason of a failure. The sink holds its state by value: a line logged on a
+// library thread may reach it after the keeper has put the old sink back.
 class LogKeeper {
  public:
-  LogKeeper(std::ostream& err, std::mutex& outMutex, bool verbose) {
-    previous_ = orv::setLogSink([this, &err, &outMutex, verbose](std::string_view op, std::string_view text) {
-      if (verbose) {
-        std::lock_guard lock(outMutex);
-        err << orv::formatLogLine(op, text) << "\n";
-      }
-      std::lock_guard lock(mutex_);
-      texts_.emplace_back(text);
+  LogKeeper(std::shared_ptr<Output> output, bool verbose) : lines_(std::make_shared<Lines>()) {
+    previous_ = orv::setLogSink([lines = lines_, output = std::move(output), verbose](std::string_view op,
+                                                                                       std::string_view text) {
+      if (verbose) output->toErr(orv::formatLogLine(op, text));
+      std::lock_guard lock(lines->mutex);
+      lines->texts.emplace_back(text);
     });
   }
   ~LogKeeper() { orv::setLogSink(previous_); }
   // The rest of the last line that starts with `prefix` (or contains it, for
   // the connector's "<name>: IO error: " lines).
   std::optional<std::string> after(std::string_view marker) const {
-    std::lock_guard lock(mutex_);
-    for (auto it = texts_.rbegin(); it != texts_.rend(); ++it) {
+    std::lock_guard lock(lines_->mutex);
+    for (auto it = lines_->texts.rbegin(); it != lines_->texts.rend(); ++it) {
       const auto at = it->find(marker);
       if (at != std::string::npos) return it->substr(at + marker.size());
     }
@@ -217,22 +234,24 @@ class LogKeeper {
   }
 
  private:
+  struct Lines {
+    std::mutex mutex;
+    std::vector<std::string> texts;
+  };
   orv::LogSink previous_;
-  mutable std::mutex mutex_;
-  std::vector<std::string> texts_;
+  std::shared_ptr<Lines> lines_;
 };
 
 int call(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   Options o;
   if (!parseOptions(args, o, err)) return 1;
-  std::mutex outMutex;
-  LogKeeper log(err, outMutex, o.verbose);
+  auto output = std::make_shared<Output>(out, err);
+  LogKeeper log(output, o.verbose);
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(o.timeout));
   const std::string server = o.host + ":" + std::to_string(o.port);
   auto fail = [&](const std::string& why) {
-    std::lock_guard lock(outMutex);
-    err << "orv-cli: call: " << why << "\n";
+    output->toErr("orv-cli: call: " + why);
     return 1;
   };
   auto timedOut = [&](const std::string& what) {
@@ -242,7 +261,17 @@ int call(std::span<const std::string> args, std::ostream& out, std::ostream& err
   };
 
   auto client = ORVClient::client();
-  auto session = std::make_shared<Session>(out, outMutex, o.events);
+  auto session = std::make_shared<Session>(output, o.events);
+  // Whichever way the command ends: no more writes to the caller's streams,
+  // and the session closed.
+  struct Closer {
+    std::shared_ptr<Output> output;
+    std::shared_ptr<ORVClient> client;
+    ~Closer() {
+      client->disconnect();
+      output->close();
+    }
+  } closer{output, client};
   for (int32_t type : {0, 1, 2, 3, 5, 6, 7}) client->addEventHandler(session, type);
   client->addMessageHandler(session, o.command);
   // The answer may come under another name of the command's group.
@@ -272,11 +301,7 @@ int call(std::span<const std::string> args, std::ostream& out, std::ostream& err
   client->sendRequest(ORVRequest::extensionRequestWithCommand(o.command, o.content));
   auto answer = session->waitAnswer(deadline);
   if (!answer) return timedOut("an answer to \"" + o.command + "\"");
-  {
-    std::lock_guard lock(outMutex);
-    out << messageJson(*answer) << "\n" << std::flush;
-  }
-  client->disconnect();
+  output->toOut(messageJson(*answer));
   return 0;
 }
 
