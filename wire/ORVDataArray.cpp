@@ -9,6 +9,7 @@
 #include "wire/ORVDataObject.h"
 #include "wire/ORVElementReader.h"
 #include "wire/ORVExceptions.h"
+#include "wire/ORVNodeAllocator.h"
 #include "wire/ORVHexText.h"
 #include "wire/ORVInputByteStream.h"
 #include "wire/ORVOutputByteStream.h"
@@ -154,7 +155,10 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     });
     if (!ok) return false;
   }
-  auto array = std::make_shared<ORVDataArray>(std::move(elements));
+  // The node itself comes from the arena too: no heap allocation per collection.
+  auto array =
+      std::allocate_shared<ORVDataArray>(ORVNodeAllocator<ORVDataArray>(input.arena(), input.sharedBuffer()),
+                                 std::move(elements));
   array->sharedBuffer_ = input.sharedBuffer();
   array->presetSerializedSize(elementsSize);
   out = std::move(array);
