@@ -265,7 +265,9 @@ void ORVClient::connectorDidReceiveMessage(ORVConnector& connector, const Messag
   messagesReceived_.fetch_add(1);
   // Handled on "client.worker"; the task holds the client weakly so a queued
   // message does not keep a destroyed client's session alive.
-  delegateQueue_->async([weak = weak_from_this(), message] {
+  // Deferred: the connector's read callback ends right after this, so the
+  // message is handled on this same pool thread without waking another.
+  delegateQueue_->defer([weak = weak_from_this(), message] {
     auto self = weak.lock();
     if (!self) return;
     for (const auto& handler : self->handlers_) handler->handleMessage(message);

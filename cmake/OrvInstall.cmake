@@ -30,7 +30,7 @@ install(TARGETS ${ORV_INSTALL_LIBRARIES} orv EXPORT orvTargets
 # The platform folder also holds the application-side interfaces (HTTP,
 # settings, strings), which are not part of the library.
 install(FILES
-  platform/DispatchOnce.h platform/DispatchQueue.h platform/DispatchTimer.h
+  platform/DispatchOnce.h platform/DispatchPool.h platform/DispatchQueue.h platform/DispatchTimer.h
   platform/Log.h platform/MainQueue.h platform/RunLoopMainQueue.h
   DESTINATION ${ORV_INSTALL_INCLUDEDIR}/platform COMPONENT orv)
 foreach(dir wire transport client)

@@ -346,7 +346,7 @@ struct ORVLinuxRouteMonitor::Watch {
   static void readNext(const std::shared_ptr<Watch>& watch) {
     if (!watch->descriptor) return;
     std::weak_ptr<Watch> weak = watch;
-    watch->descriptor->async_read_some(asio::buffer(watch->buffer), [weak](const std::error_code& ec, std::size_t) {
+    watch->descriptor->async_read_some(asio::buffer(watch->buffer), watch->queue->wrap([weak](const std::error_code& ec, std::size_t) {
       auto self = weak.lock();
       if (!self || !self->descriptor || ec == asio::error::operation_aborted) return;
       if (ec && ec != asio::error::no_buffer_space) {  // ENOBUFS: messages lost, the table is re-read anyway
@@ -361,7 +361,7 @@ struct ORVLinuxRouteMonitor::Watch {
         if (!self->descriptor) return;  // the handler stopped watching
       }
       readNext(self);
-    });
+    }));
   }
 };
 
