@@ -6,6 +6,7 @@
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -282,9 +283,6 @@ void ORVStreamSocket::maybeDequeueRead() {
   reads_.pop_front();
   reading_ = true;
   const std::size_t length = packet.maxLength ? packet.maxLength : kDefaultReadLength;
-  BufferPtr target = packet.buffer ? packet.buffer : std::make_shared<std::vector<uint8_t>>();
-  const std::size_t offset = packet.buffer ? packet.offset : 0;
-  target->resize(offset + length);
 
   const unsigned long epoch = epoch_;
   std::weak_ptr<ORVStreamSocket> weak = weak_from_this();
@@ -296,27 +294,70 @@ void ORVStreamSocket::maybeDequeueRead() {
       self->closeWithError(socketError(ORVStreamSocketReadTimeoutError, "Read operation timed out"));
     }));
   }
-  const long tag = packet.tag;
-  io_->socket.async_read_some(
-      asio::buffer(target->data() + offset, length),
-      socketQueue_->wrap([weak, epoch, target, offset, tag](const std::error_code& ec, std::size_t n) {
+  // Ends the read: the chunk goes to the delegate, or the connection closes.
+  auto finish = [epoch](const std::shared_ptr<ORVStreamSocket>& self, const std::error_code& ec, BufferPtr target,
+                        std::size_t offset, std::size_t n, long tag) {
+    if (self->epoch_ != epoch) return;
+    self->io_->readTimer.cancel();
+    self->reading_ = false;
+    if (ec == asio::error::eof) {
+      self->closeWithError(socketError(ORVStreamSocketClosedError, "Socket closed by remote peer"));
+      return;
+    }
+    if (ec) {
+      self->closeWithError(posixError(ec, "Error in read() function"));
+      return;
+    }
+    target->resize(offset + n);
+    self->notifyDelegate([target, offset, n, tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) {
+      d.socket(s, std::span<const uint8_t>(target->data() + offset, n), tag);
+    }, true);
+    self->maybeDequeueRead();
+  };
+
+  if (packet.buffer) {
+    // The caller's buffer: read straight into it.
+    BufferPtr target = packet.buffer;
+    const std::size_t offset = packet.offset;
+    target->resize(offset + length);
+    const long tag = packet.tag;
+    io_->socket.async_read_some(
+        asio::buffer(target->data() + offset, length),
+        socketQueue_->wrap([weak, target, offset, tag, finish](const std::error_code& ec, std::size_t n) {
+          auto self = weak.lock();
+          if (!self || ec == asio::error::operation_aborted) return;
+          finish(self, ec, target, offset, n, tag);
+        }));
+    return;
+  }
+  // No buffer given: wait until the socket is readable and only then make a
+  // chunk of the size waiting (at most `length`). An idle connection then
+  // holds no read buffer, which is what a thousand open clients cost most.
+  io_->socket.async_wait(
+      asio::ip::tcp::socket::wait_read,
+      socketQueue_->wrap([weak, epoch, length, packet, finish](const std::error_code& ec) mutable {
         auto self = weak.lock();
         if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
-        self->io_->readTimer.cancel();
-        self->reading_ = false;
-        if (ec == asio::error::eof) {
-          self->closeWithError(socketError(ORVStreamSocketClosedError, "Socket closed by remote peer"));
-          return;
-        }
         if (ec) {
-          self->closeWithError(posixError(ec, "Error in read() function"));
+          finish(self, ec, nullptr, 0, 0, packet.tag);
           return;
         }
-        target->resize(offset + n);
-        self->notifyDelegate([target, offset, n, tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) {
-          d.socket(s, std::span<const uint8_t>(target->data() + offset, n), tag);
-        }, true);
-        self->maybeDequeueRead();
+        std::error_code error;
+        const std::size_t waiting = self->io_->socket.available(error);
+        // Nothing waiting on a readable socket: the peer closed (or failed),
+        // which the read below reports.
+        auto target = std::make_shared<std::vector<uint8_t>>(std::clamp<std::size_t>(waiting, 1, length));
+        self->io_->socket.non_blocking(true, error);
+        const std::size_t n = self->io_->socket.read_some(asio::buffer(*target), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+          // Readable no longer (another reader cannot exist; a spurious
+          // wake-up): wait again for the same read.
+          self->reading_ = false;
+          self->reads_.push_front(packet);
+          self->maybeDequeueRead();
+          return;
+        }
+        finish(self, error, target, 0, n, packet.tag);
       }));
 }
 
