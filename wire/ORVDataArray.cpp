@@ -9,7 +9,6 @@
 #include "wire/ORVDataObject.h"
 #include "wire/ORVElementReader.h"
 #include "wire/ORVExceptions.h"
-#include "wire/ORVNodeAllocator.h"
 #include "wire/ORVHexText.h"
 #include "wire/ORVInputByteStream.h"
 #include "wire/ORVOutputByteStream.h"
@@ -155,10 +154,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     });
     if (!ok) return false;
   }
-  // The node itself comes from the arena too: no heap allocation per collection.
-  auto array =
-      std::allocate_shared<ORVDataArray>(ORVNodeAllocator<ORVDataArray>(input.arena(), input.sharedBuffer()),
-                                 std::move(elements));
+  auto array = std::make_shared<ORVDataArray>(std::move(elements));
   array->sharedBuffer_ = input.sharedBuffer();
   array->presetSerializedSize(elementsSize);
   out = std::move(array);

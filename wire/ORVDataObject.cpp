@@ -10,7 +10,6 @@
 #include "wire/ORVDataArray.h"
 #include "wire/ORVElementReader.h"
 #include "wire/ORVExceptions.h"
-#include "wire/ORVNodeAllocator.h"
 #include "wire/ORVHexText.h"
 #include "wire/ORVInputByteStream.h"
 #include "wire/ORVOutputByteStream.h"
@@ -269,10 +268,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     });
     if (!ok) return false;
   }
-  // The node itself comes from the arena too: no heap allocation per collection.
-  auto object =
-      std::allocate_shared<ORVDataObject>(ORVNodeAllocator<ORVDataObject>(input.arena(), input.sharedBuffer()),
-                                 std::move(entries), std::move(keyIndex));
+  auto object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
   object->sharedBuffer_ = input.sharedBuffer();
   object->presetSerializedSize(entriesSize);
   out = std::move(object);
