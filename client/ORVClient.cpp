@@ -265,7 +265,9 @@ void ORVClient::connectorDidReceiveMessage(ORVConnector& connector, const Messag
   messagesReceived_.fetch_add(1);
   // Handled on "client.worker"; the task holds the client weakly so a queued
   // message does not keep a destroyed client's session alive.
-  delegateQueue_->async([weak = weak_from_this(), message] {
+  // Deferred: the connector's read callback ends right after this, so the
+  // message is handled on this same pool thread without waking another.
+  delegateQueue_->defer([weak = weak_from_this(), message] {
     auto self = weak.lock();
     if (!self) return;
     for (const auto& handler : self->handlers_) handler->handleMessage(message);
@@ -309,16 +311,29 @@ void ORVClient::handleHandshake(const MessagePtr& message) {
     maxMessageSize_.store(static_cast<uint32_t>(message->int32ForKey(ORVKeyMaxMessageSize)));
   }
   bool resumed;
+  bool loggedOut = false;
   {
     std::lock_guard lock(mutex_);
     std::optional<std::string> answered = message->stringForKey(ORVKeySessionId);
     resumed = std::exchange(reconnecting_, false) && sessionId_ && answered == sessionId_;
     sessionId_ = std::move(answered);
+    if (!resumed && currentUser_) {
+      // A fresh session after a reconnection: the server no longer knows the
+      // user. Keeping the old user would make the application's next login
+      // fail locally ("Already logged in") while the server refuses every
+      // command that needs one.
+      currentZone_.reset();
+      currentUser_.reset();
+      loggedOut = true;
+    }
   }
   if (resumed) {
     resumes_.fetch_add(1);
     postEvent(ORVEvent::eventWithType(ORVEventTypeConnectionResume));
   } else {
+    // The logout comes first, so an application that logs in on the
+    // connection event finds the client logged out.
+    if (loggedOut) postEvent(ORVEvent::eventWithType(ORVEventTypeLogout));
     postEvent(ORVEvent::eventWithType(ORVEventTypeConnection, {{"success", true}}));
   }
 }

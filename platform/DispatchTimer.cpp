@@ -48,7 +48,7 @@ void DispatchTimer::arm(std::chrono::steady_clock::duration delay) {
   state_->armed = true;
   state_->timer.expires_after(delay);
   std::weak_ptr<State> weak = state_;
-  state_->timer.async_wait([weak, generation](const std::error_code& ec) {
+  state_->timer.async_wait(state_->queue->wrap([weak, generation](const std::error_code& ec) {
     if (ec) return;
     auto state = weak.lock();
     if (!state) return;
@@ -61,7 +61,7 @@ void DispatchTimer::arm(std::chrono::steady_clock::duration delay) {
     lock.lock();
     state->firingOn.reset();
     state->idle.notify_all();
-  });
+  }));
 }
 
 void DispatchTimer::armSeconds(double seconds) {

@@ -286,7 +286,7 @@ bool ORVDatagramSocket::startConnect(std::optional<std::string> host, uint16_t p
     finishConnect(candidates);
   } else {
     io_->resolver.async_resolve(*host, std::to_string(port),
-                                [weak = weak_from_this(), epoch = epoch_](const std::error_code& ec,
+                                socketQueue_->wrap([weak = weak_from_this(), epoch = epoch_](const std::error_code& ec,
                                                                           udp::resolver::results_type results) {
                                   auto self = weak.lock();
                                   if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
@@ -301,7 +301,7 @@ bool ORVDatagramSocket::startConnect(std::optional<std::string> host, uint16_t p
                                   std::vector<ORVDatagramAddress> found;
                                   for (const auto& entry : results) found.push_back(entry.endpoint());
                                   self->finishConnect(found);
-                                });
+                                }));
   }
   return true;
 }
@@ -494,11 +494,11 @@ void ORVDatagramSocket::maybeDequeueSend() {
   if (packet.timeout >= 0) {
     io_->sendTimer.expires_after(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(packet.timeout)));
-    io_->sendTimer.async_wait([weak, epoch, seq, tag = packet.tag](const std::error_code& ec) {
+    io_->sendTimer.async_wait(socketQueue_->wrap([weak, epoch, seq, tag = packet.tag](const std::error_code& ec) {
       auto self = weak.lock();
       if (ec || !self || self->epoch_ != epoch || self->io_->sendSeq != seq || !self->sending_) return;
       self->sendDone(tag, datagramError(ORVDatagramSocketSendTimeoutError, "Send operation timed out"));
-    });
+    }));
   }
   if (connected_) {
     std::error_code ec;
@@ -512,7 +512,7 @@ void ORVDatagramSocket::maybeDequeueSend() {
   } else if (!localAnswer(*packet.host, packet.port, candidates)) {
     io_->resolver.async_resolve(
         *packet.host, std::to_string(packet.port),
-        [weak, epoch, seq, packet](const std::error_code& ec, udp::resolver::results_type results) {
+        socketQueue_->wrap([weak, epoch, seq, packet](const std::error_code& ec, udp::resolver::results_type results) {
           auto self = weak.lock();
           if (!self || self->epoch_ != epoch || self->io_->sendSeq != seq || !self->sending_) return;
           if (ec) {
@@ -527,7 +527,7 @@ void ORVDatagramSocket::maybeDequeueSend() {
             return;
           }
           self->sendResolved(packet, *to);
-        });
+        }));
     return;
   }
   const auto to = pick(candidates, false);
@@ -561,9 +561,9 @@ void ORVDatagramSocket::sendResolved(const Packet& packet, const ORVDatagramAddr
       }
     };
     if (self->connected_) {
-      sock->async_send(asio::buffer(*packet.data), std::move(done));
+      sock->async_send(asio::buffer(*packet.data), self->socketQueue_->wrap(std::move(done)));
     } else {
-      sock->async_send_to(asio::buffer(*packet.data), to, std::move(done));
+      sock->async_send_to(asio::buffer(*packet.data), to, self->socketQueue_->wrap(std::move(done)));
     }
   };
   if (!sendFilter_) {
@@ -652,7 +652,7 @@ void ORVDatagramSocket::receiveOn(bool v6) {
   auto& from = v6 ? io_->from6 : io_->from4;
   sock->async_receive_from(
       asio::buffer(*buffer), from,
-      [weak = weak_from_this(), epoch = epoch_, v6, buffer](const std::error_code& ec, std::size_t n) {
+      socketQueue_->wrap([weak = weak_from_this(), epoch = epoch_, v6, buffer](const std::error_code& ec, std::size_t n) {
         auto self = weak.lock();
         if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
         (v6 ? self->receiving6_ : self->receiving4_) = false;
@@ -674,7 +674,7 @@ void ORVDatagramSocket::receiveOn(bool v6) {
         }
         self->deliver(buffer, from);
         self->receiveOn(v6);
-      });
+      }));
 }
 
 void ORVDatagramSocket::deliver(std::shared_ptr<std::vector<uint8_t>> data, ORVDatagramAddress from) {

@@ -22,6 +22,11 @@ std::unique_ptr<ORVIoHandler> ORVIoHandler::ioHandlerWithConnector(
 }
 
 void ORVIoHandler::reset() {
+  error_ = ORVIoError::None;
+  clearFrame();
+}
+
+void ORVIoHandler::clearFrame() {
   state_ = ORVIoStateHeader;
   size_ = 0;
   sizeBytesRead_ = 0;
@@ -59,16 +64,21 @@ bool ORVIoHandler::sizeRead(ORVIoHandlerDelegate& delegate, uint32_t size) {
   state_ = ORVIoStatePayload;
   if (size > delegate.maxMessageSize()) {
     orv::log(kDataReceived, "Received message size limit exceeded: " + std::to_string(size));
-    return false;
+    return fail(ORVIoError::TooLarge);
   }
   return true;
 }
 
 bool ORVIoHandler::decodeMessage(ORVMessagePtr& out, std::span<const uint8_t> data,
                                  size_t offset) {
-  if (offset > data.size() || size_ > data.size() - offset) return false;
+  return decode(out, data, offset) == ORVIoError::None;
+}
+
+ORVIoError ORVIoHandler::decode(ORVMessagePtr& out, std::span<const uint8_t> data, size_t offset) {
+  if (offset > data.size() || size_ > data.size() - offset) return ORVIoError::MalformedMessage;
   if ((static_cast<uint8_t>(header_) & ORVFrameFlagCompressed) == 0) {
-    return ORVMessage::parseMessage(out, data, static_cast<uint32_t>(offset), size_);
+    return ORVMessage::parseMessage(out, data, static_cast<uint32_t>(offset), size_) ? ORVIoError::None
+                                                                                      : ORVIoError::MalformedMessage;
   }
   std::vector<uint8_t> plain;
   uint32_t plainLength = 0;
@@ -76,9 +86,9 @@ bool ORVIoHandler::decodeMessage(ORVMessagePtr& out, std::span<const uint8_t> da
       !compressor_->uncompress(data, static_cast<uint32_t>(offset), size_, &plain, 0,
                                plainLength)) {
     orv::log(kDecodeMessage, "Failed to uncompress message");
-    return false;
+    return ORVIoError::Uncompress;
   }
-  return ORVMessage::parseMessage(out, plain, 0, plainLength);
+  return ORVMessage::parseMessage(out, plain, 0, plainLength) ? ORVIoError::None : ORVIoError::MalformedMessage;
 }
 
 // Decodes the complete payload at data[offset] (which may be dataBuffer_:
@@ -87,16 +97,17 @@ bool ORVIoHandler::decodeMessage(ORVMessagePtr& out, std::span<const uint8_t> da
 bool ORVIoHandler::deliver(ORVIoHandlerDelegate& delegate, std::span<const uint8_t> data,
                            size_t offset) {
   ORVMessagePtr message;
-  if (!decodeMessage(message, data, offset)) return false;
-  reset();
+  if (const ORVIoError error = decode(message, data, offset); error != ORVIoError::None) return fail(error);
+  clearFrame();
   delegate.handleMessage(std::move(message));
   return true;
 }
 
 bool ORVIoHandler::dataReceived(std::span<const uint8_t> chunk) {
+  if (error_ != ORVIoError::None) return false;
   if (chunk.empty()) return true;
   const std::shared_ptr<ORVIoHandlerDelegate> delegate = connector_.lock();
-  if (!delegate) return false;
+  if (!delegate) return fail(ORVIoError::NoDelegate);
 
   const uint8_t* bytes = chunk.data();
   const size_t end = chunk.size();
@@ -143,7 +154,7 @@ bool ORVIoHandler::dataReceived(std::span<const uint8_t> chunk) {
         }
         if (result == VarintResult::kMalformed) {
           orv::log(kDataReceived, "Malformed Varint");
-          return false;
+          return fail(ORVIoError::MalformedPrefix);
         }
         if (!sizeRead(*delegate, value)) return false;
         break;

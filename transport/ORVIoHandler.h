@@ -25,6 +25,16 @@
 #include "transport/ORVIoHandlerDelegate.h"
 #include "wire/ORVMessage.h"
 
+// Why the decoder stopped; kept until `reset`.
+enum class ORVIoError : int32_t {
+  None = 0,
+  TooLarge = 1,          // a frame's announced size is above the session's limit
+  MalformedPrefix = 2,   // the length prefix does not fit 32 bits
+  MalformedMessage = 3,  // the payload (after uncompressing) is not a message
+  Uncompress = 4,        // a compressed payload does not uncompress
+  NoDelegate = 5,        // bytes arrived after the delegate was gone
+};
+
 enum ORVIoState : int32_t {
   ORVIoStateHeader = 0,
   ORVIoStateSize = 1,
@@ -43,12 +53,17 @@ class ORVIoHandler {
   // Consumes the whole chunk. True when every byte was consumed without error
   // (an incomplete trailing frame stays buffered for the next chunk); false
   // at the first error, after logging it, with the bytes after it unread.
-  // Messages of earlier frames have been delivered by then. The handler is
-  // not reset by an error: the owner closes the connection and resets it.
+  // Messages of earlier frames have been delivered by then. The error is
+  // sticky: every later chunk is refused unread (nothing after a bad frame
+  // can be trusted to start at a frame boundary) until `reset`, which the
+  // owner calls when it opens the next connection.
   bool dataReceived(std::span<const uint8_t> chunk);
 
-  // Back to the start of a frame, dropping anything buffered.
+  // Back to the start of a frame, dropping anything buffered and any error.
   void reset();
+
+  // The error that stopped the decoder, or None.
+  ORVIoError error() const { return error_; }
 
   // Turns one complete payload (size() bytes of `data` at `offset`) into a
   // message, uncompressing it first when the frame's header says so.
@@ -68,8 +83,15 @@ class ORVIoHandler {
                                  size_t& used);
   bool sizeRead(ORVIoHandlerDelegate& delegate, uint32_t size);
   bool deliver(ORVIoHandlerDelegate& delegate, std::span<const uint8_t> data, size_t offset);
+  ORVIoError decode(ORVMessagePtr& out, std::span<const uint8_t> data, size_t offset);
+  bool fail(ORVIoError error) {
+    error_ = error;
+    return false;
+  }
+  void clearFrame();
 
   ORVIoState state_ = ORVIoStateHeader;
+  ORVIoError error_ = ORVIoError::None;
   int8_t header_ = 0;
   uint32_t size_ = 0;
   std::array<uint8_t, kMaxPrefixLength> sizeBuffer_{};

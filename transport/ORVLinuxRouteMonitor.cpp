@@ -6,8 +6,12 @@
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <bit>
 #include <cstring>
@@ -113,7 +117,34 @@ bool addressFlags(const std::vector<ORVLinuxRouteMonitor::Route>& routes, const 
   return true;
 }
 
-bool currentFlags(const ORVReachabilityTarget& target, uint32_t& flags) {
+// The address a target names, when it names one: loopback for the names the
+// machine always knows, the literal address otherwise.
+bool targetAddress(const ORVReachabilityTarget& target, std::string& address) {
+  switch (target.kind) {
+    case ORVReachabilityTarget::Address:
+      address = target.name;
+      return true;
+    case ORVReachabilityTarget::LocalWiFi:
+      address = "169.254.0.0";
+      return true;
+    case ORVReachabilityTarget::Hostname: {
+      if (target.name == "localhost" || target.name == "loopback") {
+        address = "127.0.0.1";
+        return true;
+      }
+      std::error_code ec;
+      asio::ip::make_address(target.name, ec);
+      if (ec) return false;
+      address = target.name;
+      return true;
+    }
+    case ORVReachabilityTarget::Internet:
+      return false;
+  }
+  return false;
+}
+
+bool tableFlags(const ORVReachabilityTarget& target, uint32_t& flags) {
   std::string v4, v6;
   const bool haveV4 = readFile("/proc/net/route", v4);
   const bool haveV6 = readFile("/proc/net/ipv6_route", v6);
@@ -124,7 +155,106 @@ bool currentFlags(const ORVReachabilityTarget& target, uint32_t& flags) {
   return ORVLinuxRouteMonitor::flagsFromRoutes(routes, target, flags);
 }
 
+// A target with an address is judged by the kernel's own route lookup for
+// that destination (every table and rule, loopback and LAN included); the
+// internet target, and any target when rtnetlink cannot be asked, by the
+// routing tables.
+bool currentFlags(const ORVReachabilityTarget& target, uint32_t& flags) {
+  std::string address;
+  if (targetAddress(target, address) && ORVLinuxRouteMonitor::lookupRoute(address, flags)) return true;
+  return tableFlags(target, flags);
+}
+
 }  // namespace
+
+bool ORVLinuxRouteMonitor::lookupRoute(const std::string& text, uint32_t& flags) {
+  std::error_code ec;
+  const auto address = asio::ip::make_address(text, ec);
+  if (ec) return false;
+
+  struct {
+    nlmsghdr header;
+    rtmsg route;
+    char attributes[64];
+  } request{};
+  request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+  request.header.nlmsg_type = RTM_GETROUTE;
+  request.header.nlmsg_flags = NLM_F_REQUEST;
+  request.header.nlmsg_seq = 1;
+  const bool v6 = address.is_v6();
+  request.route.rtm_family = v6 ? AF_INET6 : AF_INET;
+  request.route.rtm_dst_len = v6 ? 128 : 32;
+  auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+  attribute->rta_type = RTA_DST;
+  if (v6) {
+    const auto bytes = address.to_v6().to_bytes();
+    attribute->rta_len = RTA_LENGTH(bytes.size());
+    std::memcpy(RTA_DATA(attribute), bytes.data(), bytes.size());
+  } else {
+    const auto bytes = address.to_v4().to_bytes();
+    attribute->rta_len = RTA_LENGTH(bytes.size());
+    std::memcpy(RTA_DATA(attribute), bytes.data(), bytes.size());
+  }
+  request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
+
+  const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  timeval timeout{1, 0};  // the kernel answers at once; never hang a caller on it
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  if (::sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
+    return false;
+  }
+  alignas(nlmsghdr) char answer[8192];
+  for (;;) {
+    const ssize_t n = ::recv(fd, answer, sizeof answer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    int remaining = static_cast<int>(n);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(h, remaining); h = NLMSG_NEXT(h, remaining)) {
+      if (h->nlmsg_seq != request.header.nlmsg_seq) continue;
+      if (h->nlmsg_type == NLMSG_ERROR) {
+        const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
+        if (error->error == 0) continue;  // an acknowledgement
+        // ENETUNREACH, EHOSTUNREACH, ...: the kernel has no usable route.
+        flags = 0;
+        return true;
+      }
+      if (h->nlmsg_type != RTM_NEWROUTE) continue;
+      const auto* route = static_cast<const rtmsg*>(NLMSG_DATA(h));
+      if (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL) {
+        flags = 0;  // blackhole, unreachable, prohibit
+        return true;
+      }
+      bool gateway = false;
+      unsigned outputInterface = 0;
+      int length = static_cast<int>(RTM_PAYLOAD(h));
+      for (auto* a = RTM_RTA(route); RTA_OK(a, length); a = RTA_NEXT(a, length)) {
+        if (a->rta_type == RTA_GATEWAY || a->rta_type == RTA_VIA) gateway = true;
+        if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int)) {
+          int index;
+          std::memcpy(&index, RTA_DATA(a), sizeof index);
+          outputInterface = static_cast<unsigned>(index);
+        }
+      }
+      flags = ORVReachabilityFlagsReachable;
+      if (!gateway) flags |= ORVReachabilityFlagsIsDirect;
+      if (route->rtm_type == RTN_LOCAL || address.is_loopback()) {
+        flags |= ORVReachabilityFlagsIsLocalAddress | ORVReachabilityFlagsIsDirect;
+      }
+      char name[IF_NAMESIZE] = {};
+      if (outputInterface && ::if_indextoname(outputInterface, name) && isCellularInterface(name)) {
+        flags |= ORVReachabilityFlagsIsWWAN;
+      }
+      return true;
+    }
+  }
+}
 
 std::vector<ORVLinuxRouteMonitor::Route> ORVLinuxRouteMonitor::parseIPv4Routes(std::string_view text) {
   // Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT,
@@ -216,7 +346,7 @@ struct ORVLinuxRouteMonitor::Watch {
   static void readNext(const std::shared_ptr<Watch>& watch) {
     if (!watch->descriptor) return;
     std::weak_ptr<Watch> weak = watch;
-    watch->descriptor->async_read_some(asio::buffer(watch->buffer), [weak](const std::error_code& ec, std::size_t) {
+    watch->descriptor->async_read_some(asio::buffer(watch->buffer), watch->queue->wrap([weak](const std::error_code& ec, std::size_t) {
       auto self = weak.lock();
       if (!self || !self->descriptor || ec == asio::error::operation_aborted) return;
       if (ec && ec != asio::error::no_buffer_space) {  // ENOBUFS: messages lost, the table is re-read anyway
@@ -231,7 +361,7 @@ struct ORVLinuxRouteMonitor::Watch {
         if (!self->descriptor) return;  // the handler stopped watching
       }
       readNext(self);
-    });
+    }));
   }
 };
 

@@ -3,13 +3,18 @@
 // /proc/net/ipv6_route) and change reports from an rtnetlink subscription
 // (IPv4 and IPv6 routes, links).
 //
-// Flags: the internet target is reachable when a usable default route exists
-// (up, not a reject route, not on "lo"), over the cellular network (0x40000)
-// when every such route leaves through a modem-like interface (wwan*, rmnet*,
-// ppp*, ccmni*). An address is reachable when a route covers it; "direct"
-// when that route has no gateway; loopback addresses are reachable, local
-// and direct. A host name other than "localhost" is judged by the internet
-// route, since no lookup is made to answer.
+// Flags: a target with an address (an address, "localhost", the link-local
+// network, a host name written as an address) is judged by asking the kernel
+// for its route to that destination (RTM_GETROUTE over rtnetlink), so a
+// loopback or LAN server is reachable without any default route: reachable
+// when the kernel has a unicast or local route, "direct" without a gateway,
+// "local" for the machine's own addresses, cellular (0x40000) when the route
+// leaves through a modem-like interface (wwan*, rmnet*, ppp*, ccmni*). The
+// internet target is reachable when a usable default route exists (up, not a
+// reject route, not on "lo"), over the cellular network when every such route
+// is a modem's. A host name that is not an address is judged by the internet
+// route, since no lookup is made to answer. When rtnetlink cannot be asked,
+// addresses are judged from the routing tables instead.
 
 #include <array>
 #include <memory>
@@ -41,6 +46,9 @@ class ORVLinuxRouteMonitor : public ORVRouteMonitor {
   // Parsers of the two /proc tables; lines that do not parse are skipped.
   static std::vector<Route> parseIPv4Routes(std::string_view text);
   static std::vector<Route> parseIPv6Routes(std::string_view text);
+  // The kernel's route to `address` as flags (0: no usable route); false when
+  // the address does not parse or the kernel cannot be asked.
+  static bool lookupRoute(const std::string& address, uint32_t& flags);
   // The flags of `target` under `routes`; false for an address that does not parse.
   static bool flagsFromRoutes(const std::vector<Route>& routes, const ORVReachabilityTarget& target, uint32_t& flags);
 

@@ -103,9 +103,10 @@ bool ORVSocketConnector::hasRetryTimer() const {
 
 // ---- socket callbacks ------------------------------------------------------
 
-void ORVSocketConnector::socket(ORVStreamSocket& sock, const std::string&, uint16_t) {
+void ORVSocketConnector::socket(ORVStreamSocket& sock, const std::string& host, uint16_t) {
   {
     std::lock_guard lock(mutex_);
+    if (!host.empty()) serverAddress_ = host;
     connecting_ = false;
     connected_ = true;
     retry_ = false;
@@ -316,7 +317,12 @@ void ORVSocketConnector::startNetworkMonitoring() {
     std::lock_guard lock(mutex_);
     if (monitoring_) return;
     if (!reach_) {
-      reach_ = ORVReachability::reachabilityForInternetConnection();
+      // The route that matters is the one to this server: a loopback or LAN
+      // server is reachable without a default route, and a change of the
+      // default route must not drop it.
+      if (!serverAddress_.empty()) reach_ = ORVReachability::reachabilityWithAddress(serverAddress_);
+      if (!reach_) reach_ = ORVReachability::reachabilityWithHostname(host().value_or(""));
+      if (!reach_) reach_ = ORVReachability::reachabilityForInternetConnection();
       if (!reach_) return;
       auto weak = weakSelf();
       reach_->setReachableBlock([weak](ORVReachability&) {

@@ -98,6 +98,7 @@ class ORVSocketConnector : public ORVConnector, public ORVStreamSocketDelegate {
   std::optional<Clock::time_point> pingSentAt_;
   std::unique_ptr<orv::DispatchTimer> reconnectTimer_;
   std::unique_ptr<orv::DispatchTimer> pingTimer_;
-  std::shared_ptr<ORVReachability> reach_;
+  std::shared_ptr<ORVReachability> reach_;  // for serverAddress_, made at the first connection
+  std::string serverAddress_;                // the address the socket connected to
   bool monitoring_ = false;
 };

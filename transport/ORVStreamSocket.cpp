@@ -6,6 +6,7 @@
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -98,7 +99,7 @@ void ORVStreamSocket::setPreferIPv4OverIPv6(bool prefer) {
 }
 
 template <typename Call>
-void ORVStreamSocket::notifyDelegate(Call call) {
+void ORVStreamSocket::notifyDelegate(Call call, bool deferred) {
   std::weak_ptr<ORVStreamSocketDelegate> delegate;
   orv::DispatchQueuePtr queue;
   {
@@ -107,11 +108,18 @@ void ORVStreamSocket::notifyDelegate(Call call) {
     queue = delegateQueue_;
   }
   if (!queue) return;
-  queue->async([weakSelf = weak_from_this(), delegate = std::move(delegate), call = std::move(call)] {
+  auto task = [weakSelf = weak_from_this(), delegate = std::move(delegate), call = std::move(call)] {
     auto self = weakSelf.lock();
     auto target = delegate.lock();
     if (self && target) call(*target, *self);
-  });
+  };
+  // Data read and writes done are handed over at the end of the completion
+  // that produced them: on this pool thread, with no other thread woken.
+  if (deferred) {
+    queue->defer(std::move(task));
+  } else {
+    queue->async(std::move(task));
+  }
 }
 
 // ---- connect ---------------------------------------------------------------
@@ -161,11 +169,11 @@ bool ORVStreamSocket::startConnect(const std::string& host, uint16_t port, doubl
 
   if (timeout >= 0) {
     io_->connectTimer.expires_after(seconds(timeout));
-    io_->connectTimer.async_wait([weak, epoch](const std::error_code& ec) {
+    io_->connectTimer.async_wait(socketQueue_->wrap([weak, epoch](const std::error_code& ec) {
       auto self = weak.lock();
       if (ec || !self || self->epoch_ != epoch || self->state_ != State::Connecting) return;
       self->closeWithError(socketError(ORVStreamSocketConnectTimeoutError, "Attempt to connect to host timed out"));
-    });
+    }));
   }
 
   // Names the machine always knows are answered without the resolver.
@@ -181,7 +189,7 @@ bool ORVStreamSocket::startConnect(const std::string& host, uint16_t port, doubl
     return true;
   }
   io_->resolver.async_resolve(
-      host, std::to_string(port), [weak, epoch, port](const std::error_code& ec, asio::ip::tcp::resolver::results_type results) {
+      host, std::to_string(port), socketQueue_->wrap([weak, epoch, port](const std::error_code& ec, asio::ip::tcp::resolver::results_type results) {
         auto self = weak.lock();
         if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
         if (ec) {
@@ -191,7 +199,7 @@ bool ORVStreamSocket::startConnect(const std::string& host, uint16_t port, doubl
         std::vector<Endpoint> found;
         for (const auto& entry : results) found.push_back(Endpoint{entry.endpoint()});
         self->lookupDone(found, port);
-      });
+      }));
   return true;
 }
 
@@ -229,7 +237,7 @@ void ORVStreamSocket::connectTo(std::shared_ptr<std::vector<Endpoint>> endpoints
   }
   const unsigned long epoch = epoch_;
   std::weak_ptr<ORVStreamSocket> weak = weak_from_this();
-  io_->socket.async_connect(target, [weak, epoch, endpoints, index, port](const std::error_code& ec) {
+  io_->socket.async_connect(target, socketQueue_->wrap([weak, epoch, endpoints, index, port](const std::error_code& ec) {
     auto self = weak.lock();
     if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
     if (!ec) {
@@ -239,7 +247,7 @@ void ORVStreamSocket::connectTo(std::shared_ptr<std::vector<Endpoint>> endpoints
     } else {
       self->closeWithError(posixError(ec, "Error in connect() function"));
     }
-  });
+  }));
 }
 
 void ORVStreamSocket::didConnect() {
@@ -259,7 +267,9 @@ void ORVStreamSocket::didConnect() {
 void ORVStreamSocket::readDataWithTimeout(double timeout, BufferPtr buffer, std::size_t offset, std::size_t maxLength,
                                           long tag) {
   if (buffer && buffer->size() < offset) return;
-  socketQueue_->async([weak = weak_from_this(), packet = ReadPacket{std::move(buffer), offset, maxLength, timeout, tag}] {
+  // Queuing a read only starts an Asio operation: done on the caller's thread
+  // when the socket queue is idle, which spares a hand-off per read.
+  socketQueue_->runOrAsync([weak = weak_from_this(), packet = ReadPacket{std::move(buffer), offset, maxLength, timeout, tag}] {
     auto self = weak.lock();
     if (!self || self->state_ == State::Idle || self->shuttingDown_) return;
     self->reads_.push_back(packet);
@@ -273,42 +283,82 @@ void ORVStreamSocket::maybeDequeueRead() {
   reads_.pop_front();
   reading_ = true;
   const std::size_t length = packet.maxLength ? packet.maxLength : kDefaultReadLength;
-  BufferPtr target = packet.buffer ? packet.buffer : std::make_shared<std::vector<uint8_t>>();
-  const std::size_t offset = packet.buffer ? packet.offset : 0;
-  target->resize(offset + length);
 
   const unsigned long epoch = epoch_;
   std::weak_ptr<ORVStreamSocket> weak = weak_from_this();
   if (packet.timeout >= 0) {
     io_->readTimer.expires_after(seconds(packet.timeout));
-    io_->readTimer.async_wait([weak, epoch](const std::error_code& ec) {
+    io_->readTimer.async_wait(socketQueue_->wrap([weak, epoch](const std::error_code& ec) {
       auto self = weak.lock();
       if (ec || !self || self->epoch_ != epoch || !self->reading_) return;
       self->closeWithError(socketError(ORVStreamSocketReadTimeoutError, "Read operation timed out"));
-    });
+    }));
   }
-  const long tag = packet.tag;
-  io_->socket.async_read_some(
-      asio::buffer(target->data() + offset, length),
-      [weak, epoch, target, offset, tag](const std::error_code& ec, std::size_t n) {
+  // Ends the read: the chunk goes to the delegate, or the connection closes.
+  auto finish = [epoch](const std::shared_ptr<ORVStreamSocket>& self, const std::error_code& ec, BufferPtr target,
+                        std::size_t offset, std::size_t n, long tag) {
+    if (self->epoch_ != epoch) return;
+    self->io_->readTimer.cancel();
+    self->reading_ = false;
+    if (ec == asio::error::eof) {
+      self->closeWithError(socketError(ORVStreamSocketClosedError, "Socket closed by remote peer"));
+      return;
+    }
+    if (ec) {
+      self->closeWithError(posixError(ec, "Error in read() function"));
+      return;
+    }
+    target->resize(offset + n);
+    self->notifyDelegate([target, offset, n, tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) {
+      d.socket(s, std::span<const uint8_t>(target->data() + offset, n), tag);
+    }, true);
+    self->maybeDequeueRead();
+  };
+
+  if (packet.buffer) {
+    // The caller's buffer: read straight into it.
+    BufferPtr target = packet.buffer;
+    const std::size_t offset = packet.offset;
+    target->resize(offset + length);
+    const long tag = packet.tag;
+    io_->socket.async_read_some(
+        asio::buffer(target->data() + offset, length),
+        socketQueue_->wrap([weak, target, offset, tag, finish](const std::error_code& ec, std::size_t n) {
+          auto self = weak.lock();
+          if (!self || ec == asio::error::operation_aborted) return;
+          finish(self, ec, target, offset, n, tag);
+        }));
+    return;
+  }
+  // No buffer given: wait until the socket is readable and only then make a
+  // chunk of the size waiting (at most `length`). An idle connection then
+  // holds no read buffer, which is what a thousand open clients cost most.
+  io_->socket.async_wait(
+      asio::ip::tcp::socket::wait_read,
+      socketQueue_->wrap([weak, epoch, length, packet, finish](const std::error_code& ec) mutable {
         auto self = weak.lock();
         if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
-        self->io_->readTimer.cancel();
-        self->reading_ = false;
-        if (ec == asio::error::eof) {
-          self->closeWithError(socketError(ORVStreamSocketClosedError, "Socket closed by remote peer"));
-          return;
-        }
         if (ec) {
-          self->closeWithError(posixError(ec, "Error in read() function"));
+          finish(self, ec, nullptr, 0, 0, packet.tag);
           return;
         }
-        target->resize(offset + n);
-        self->notifyDelegate([target, offset, n, tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) {
-          d.socket(s, std::span<const uint8_t>(target->data() + offset, n), tag);
-        });
-        self->maybeDequeueRead();
-      });
+        std::error_code error;
+        const std::size_t waiting = self->io_->socket.available(error);
+        // Nothing waiting on a readable socket: the peer closed (or failed),
+        // which the read below reports.
+        auto target = std::make_shared<std::vector<uint8_t>>(std::clamp<std::size_t>(waiting, 1, length));
+        self->io_->socket.non_blocking(true, error);
+        const std::size_t n = self->io_->socket.read_some(asio::buffer(*target), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+          // Readable no longer (another reader cannot exist; a spurious
+          // wake-up): wait again for the same read.
+          self->reading_ = false;
+          self->reads_.push_front(packet);
+          self->maybeDequeueRead();
+          return;
+        }
+        finish(self, error, target, 0, n, packet.tag);
+      }));
 }
 
 // ---- writes ----------------------------------------------------------------
@@ -318,7 +368,9 @@ void ORVStreamSocket::writeData(DataPtr data, std::size_t offset, std::size_t le
   if (!data || offset > data->size() || length > data->size() - offset) {
     throw std::out_of_range("ORVStreamSocket::writeData: range outside the data");
   }
-  socketQueue_->async(
+  // As for reads: the write starts on the caller's thread when the socket
+  // queue is idle (Asio then writes at once if the socket can take it).
+  socketQueue_->runOrAsync(
       [weak = weak_from_this(), packet = WritePacket{std::move(data), offset, length, timeout, tag}]() mutable {
         auto self = weak.lock();
         if (!self || self->state_ == State::Idle || self->shuttingDown_) return;
@@ -346,16 +398,16 @@ void ORVStreamSocket::maybeDequeueWrite() {
   std::weak_ptr<ORVStreamSocket> weak = weak_from_this();
   if (packet.timeout >= 0) {
     io_->writeTimer.expires_after(seconds(packet.timeout));
-    io_->writeTimer.async_wait([weak, epoch](const std::error_code& ec) {
+    io_->writeTimer.async_wait(socketQueue_->wrap([weak, epoch](const std::error_code& ec) {
       auto self = weak.lock();
       if (ec || !self || self->epoch_ != epoch || !self->writing_) return;
       self->closeWithError(socketError(ORVStreamSocketWriteTimeoutError, "Write operation timed out"));
-    });
+    }));
   }
   const long tag = packet.tag;
   const DataPtr data = packet.data;
   asio::async_write(io_->socket, asio::buffer(data->data() + packet.offset, packet.length),
-                    [weak, epoch, data, tag](const std::error_code& ec, std::size_t) {
+                    socketQueue_->wrap([weak, epoch, data, tag](const std::error_code& ec, std::size_t) {
                       auto self = weak.lock();
                       if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
                       self->io_->writeTimer.cancel();
@@ -364,9 +416,9 @@ void ORVStreamSocket::maybeDequeueWrite() {
                         self->closeWithError(posixError(ec, "Error in write() function"));
                         return;
                       }
-                      self->notifyDelegate([tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); });
+                      self->notifyDelegate([tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); }, true);
                       self->maybeDequeueWrite();
-                    });
+                    }));
 }
 
 // ---- closing ---------------------------------------------------------------

@@ -151,7 +151,7 @@ class ORVStreamSocket : public std::enable_shared_from_this<ORVStreamSocket> {
   void closeWithError(std::optional<ORVError> error);
   void closeQuietly();
   template <typename Call>
-  void notifyDelegate(Call call);
+  void notifyDelegate(Call call, bool deferred = false);
 
   orv::DispatchQueuePtr socketQueue_;
 

@@ -118,6 +118,10 @@ void appendFloat(std::string& out, Float value) {
 
 void ORVDataElement::throwNullValue() { throw ORVInvalidArgumentException("null data object or array"); }
 
+void ORVDataElement::throwInvalidUtf8(const char* what) {
+  throw ORVInvalidArgumentException(std::string("invalid UTF-8 in ") + what);
+}
+
 ORVDataElement ORVDataElement::dataElementWithDataObject(ORVDataObjectPtr value) {
   if (!value) throw ORVInvalidArgumentException("null data object");
   return ORVDataElement(Value(std::in_place_index<8>, std::move(value)));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "wire/ORVRun.h"
+#include "wire/ORVUtf8.h"
 
 class ORVDataObject;
 class ORVDataArray;
@@ -77,8 +78,17 @@ class ORVDataElement {
   static ORVDataElement dataElementWithInt64(int64_t value) { return ORVDataElement(Value(std::in_place_index<4>, value)); }
   static ORVDataElement dataElementWithFloat(float value) { return ORVDataElement(Value(std::in_place_index<5>, value)); }
   static ORVDataElement dataElementWithDouble(double value) { return ORVDataElement(Value(std::in_place_index<6>, value)); }
+  // Throws ORVInvalidArgumentException for text that is not valid UTF-8:
+  // every reader refuses such text, so writing it would make the peer drop
+  // the whole connection.
   static ORVDataElement dataElementWithString(std::string_view value) {
+    requireUtf8(value, "string");
     return ORVDataElement(Value(std::in_place_index<7>, value.data(), value.size()));
+  }
+  // Throws ORVInvalidArgumentException naming `what` when `text` is not valid
+  // UTF-8 (used for values, keys and command names built by the application).
+  static void requireUtf8(std::string_view text, const char* what) {
+    if (!ORVIsValidUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size())) throwInvalidUtf8(what);
   }
   // Throws ORVInvalidArgumentException for a null object or array.
   static ORVDataElement dataElementWithDataObject(ORVDataObjectPtr value);
@@ -164,6 +174,7 @@ class ORVDataElement {
  private:
   explicit ORVDataElement(Value value) : value_(std::move(value)) {}
   [[noreturn]] static void throwNullValue();
+  [[noreturn]] static void throwInvalidUtf8(const char* what);
   static uint32_t textSize(size_t n) {
     return ORVAddSizes(1 + ORVVarint32Size(n), n > ORVMaxSerializedSize ? ORVMaxSerializedSize : static_cast<uint32_t>(n));
   }

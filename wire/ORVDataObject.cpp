@@ -318,6 +318,7 @@ int64_t ORVDataObjectBuilder::find(std::string_view key) const {
 template <typename Key>
 ORVDataObjectBuilder& ORVDataObjectBuilder::store(ORVDataElement&& element, Key&& key) {
   if (entries_.size() >= ORVMaxCollectionSize) throw ORVInternalInconsistencyException("Size limit exceeded");
+  ORVDataElement::requireUtf8(key, "key");
   int64_t pos = find(key);
   if (pos >= 0) {
     ORVDataObject::Entry& entry = entries_[static_cast<size_t>(pos)];

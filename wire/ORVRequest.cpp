@@ -1,10 +1,12 @@
 #include "wire/ORVRequest.h"
 
+#include "wire/ORVDataElement.h"
 #include "wire/ORVExceptions.h"
 
 ORVRequestPtr ORVRequest::extensionRequestWithCommand(const std::string& command,
                                                       ORVDataObjectPtr content) {
   if (command.empty()) throw ORVInvalidArgumentException("cmd");
+  ORVDataElement::requireUtf8(command, "cmd");
   return std::make_shared<ORVRequest>(ORVCommandIdExtension, command, std::move(content));
 }
 

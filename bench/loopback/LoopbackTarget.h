@@ -18,6 +18,9 @@ class Lane {
   virtual bool sendRequest() = 0;
   // Waits for the next complete answer; false on failure or time-out.
   virtual bool awaitAnswer() = 0;
+  // Told once, before any request, how many requests the harness keeps
+  // outstanding.
+  virtual void prepare(int inFlight) { (void)inFlight; }
 };
 
 class LoopbackTarget {

@@ -1,6 +1,8 @@
 #include "bench/loopback/OursTarget.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -21,7 +23,14 @@ constexpr const char* kEcho = "echo";
 // Counts answers and connection events for one lane; the lane waits on it.
 class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
  public:
+  // In the handler-driven form, called for each answer before it is
+  // counted: sends the next request.
+  // Set once before any request; `driving` turns it off when the lane goes.
+  std::function<void()> onAnswer;
+  std::atomic<bool> driving{false};
+
   void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
+    if (driving.load() && !message->containsKey("ec")) onAnswer();
     std::lock_guard lock(mutex_);
     if (message->containsKey("ec")) failed_ = true;
     answered_++;
@@ -63,17 +72,37 @@ class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
 
 class OursLane : public Lane {
  public:
-  OursLane(std::shared_ptr<ORVClient> client, std::shared_ptr<LaneInbox> inbox, std::size_t contentSize)
-      : client_(std::move(client)), inbox_(std::move(inbox)), payload_(contentSize, uint8_t{'p'}) {}
+  OursLane(std::shared_ptr<ORVClient> client, std::shared_ptr<LaneInbox> inbox, std::size_t contentSize,
+           bool handlerDriven)
+      : client_(std::move(client)), inbox_(std::move(inbox)), payload_(contentSize, uint8_t{'p'}),
+        handlerDriven_(handlerDriven) {
+    if (handlerDriven_) {
+      std::weak_ptr<ORVClient> weak = client_;
+      inbox_->onAnswer = [weak, payload = payload_] {
+        if (auto client = weak.lock()) send(*client, payload);
+      };
+      inbox_->driving = true;
+    }
+  }
   ~OursLane() override {
+    inbox_->driving = false;
     client_->removeMessageHandlerForCommand(kEcho);
     client_->disconnect();
   }
-  // Built anew for every request, as an application would.
+  // Built anew for every request, as an application would. In the
+  // handler-driven form only the requests that fill the window are sent from
+  // here (the first call per slot); the handler sends the others.
   bool sendRequest() override {
-    auto content = ORVDataObject::builder().putByteArray(payload_, "b").build();
-    client_->sendRequest(ORVRequest::extensionRequestWithCommand(kEcho, content));
+    if (!handlerDriven_ || primed_ < window_) {
+      send(*client_, payload_);
+      ++primed_;
+    }
     return client_->isConnected();
+  }
+  void prepare(int inFlight) override { window_ = inFlight; }
+  static void send(ORVClient& client, const std::vector<uint8_t>& payload) {
+    auto content = ORVDataObject::builder().putByteArray(payload, "b").build();
+    client.sendRequest(ORVRequest::extensionRequestWithCommand(kEcho, content));
   }
   bool awaitAnswer() override { return inbox_->takeAnswer(); }
 
@@ -81,12 +110,15 @@ class OursLane : public Lane {
   std::shared_ptr<ORVClient> client_;
   std::shared_ptr<LaneInbox> inbox_;
   std::vector<uint8_t> payload_;
+  bool handlerDriven_;
+  int window_ = 1;
+  int primed_ = 0;  // requests sent by the harness (only the first window's worth)
 };
 
 }  // namespace
 
-OursTarget::OursTarget(const std::string& serverPath, std::size_t contentSize)
-    : server_(serverPath, {}), contentSize_(contentSize) {}
+OursTarget::OursTarget(const std::string& serverPath, std::size_t contentSize, bool handlerDriven)
+    : server_(serverPath, {}), contentSize_(contentSize), handlerDriven_(handlerDriven) {}
 
 std::unique_ptr<Lane> OursTarget::openLane(std::string& error) {
   if (!server_.ok()) {
@@ -103,7 +135,7 @@ std::unique_ptr<Lane> OursTarget::openLane(std::string& error) {
     error = "no successful handshake with orv-server";
     return nullptr;
   }
-  return std::make_unique<OursLane>(std::move(client), std::move(inbox), contentSize_);
+  return std::make_unique<OursLane>(std::move(client), std::move(inbox), contentSize_, handlerDriven_);
 }
 
 }  // namespace orv::bench

@@ -122,6 +122,7 @@ CaseResult TrafficRunner::run(LoopbackTarget& target, const TrafficPattern& patt
       result.error = "connection " + std::to_string(i + 1) + ": " + error;
       return result;
     }
+    lane->prepare(pattern.inFlight);
     lanes.push_back(std::move(lane));
   }
 

@@ -10,7 +10,9 @@
 // orv-server (--server, default: the one of this build), started anew for
 // each case, sending its "echo" command with a byte array of `content` bytes:
 // "frames" writes prebuilt frames on a blocking socket (the server and the
-// wire alone), "ours" goes through ORVClient (the whole library).
+// wire alone), "ours" goes through ORVClient (the whole library) with an
+// application thread waiting for each answer, "ours-async" through ORVClient
+// with each next request sent from the answer's handler (see OursTarget.h).
 //
 // Cases: a = one connection, one request at a time; b = one connection, 16
 // requests in flight; c = 100 connections, one request at a time each.
@@ -99,10 +101,10 @@ std::string ratio(double ours, double floor) {
 
 void printRow(const TrafficPattern& pattern, const std::string& driver, const CaseResult& r, const CaseResult* floor) {
   if (!r.ok) {
-    std::printf("%-26s %-7s  FAILED: %s\n", pattern.name.c_str(), driver.c_str(), r.error.c_str());
+    std::printf("%-26s %-10s  FAILED: %s\n", pattern.name.c_str(), driver.c_str(), r.error.c_str());
     return;
   }
-  std::printf("%-26s %-7s %11.0f %9.1f %9.1f", pattern.name.c_str(), driver.c_str(), r.perSecond, r.p50Micros,
+  std::printf("%-26s %-10s %11.0f %9.1f %9.1f", pattern.name.c_str(), driver.c_str(), r.perSecond, r.p50Micros,
               r.p99Micros);
   if (floor != nullptr && floor->ok) {
     std::printf("   %9s %9s %9s", ratio(r.perSecond, floor->perSecond).c_str(),
@@ -143,13 +145,14 @@ int main(int argc, char** argv) {
   others = {
       {"frames", [&] { return std::make_unique<FramesTarget>(options.serverPath, options.contentSize); }},
       {"ours", [&] { return std::make_unique<OursTarget>(options.serverPath, options.contentSize); }},
+      {"ours-async", [&] { return std::make_unique<OursTarget>(options.serverPath, options.contentSize, true); }},
   };
 #endif
   if (options.floorOnly) others.clear();
 
   std::printf("bench_loopback: floor request %zu B, answer %zu B; ours echo content %zu B; %.1f s per case after %d ms warm-up\n",
               options.requestSize, options.answerSize, options.contentSize, options.seconds, options.warmUpMs);
-  std::printf("%-26s %-7s %11s %9s %9s   %9s %9s %9s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
+  std::printf("%-26s %-10s %11s %9s %9s   %9s %9s %9s\n", "case", "driver", "requests/s", "p50 us", "p99 us",
               "rps/floor", "p50/floor", "p99/floor");
   int failures = 0;
   for (const TrafficPattern& pattern : patterns) {

@@ -284,9 +284,18 @@ TEST_F(ORVClientTest, LossLongerThanTheTimeoutStartsAFreshSession) {
   auto peer = loggedIn(1);  // may resume for 1 second only
   peer->close();
   ASSERT_NE(events->waitFor(ORVEventTypeConnection, 2), nullptr);
-  EXPECT_FALSE(server.waitForPeer(2)->waitForMessage(ORVCommandIdHandshake)->containsKey("s"));
+  auto second = server.waitForPeer(2);
+  EXPECT_FALSE(second->waitForMessage(ORVCommandIdHandshake)->containsKey("s"));
   EXPECT_EQ(events->count(ORVEventTypeConnectionResume), 0u);
-  EXPECT_EQ(events->types(), (std::vector<int32_t>{0, 5, 1, 2, 0}));
+  // The fresh session has no user: the client says so (logout, then the
+  // connection) and the application may log in again.
+  EXPECT_EQ(events->types(), (std::vector<int32_t>{0, 5, 1, 2, 7, 0}));
+  EXPECT_EQ(client->currentUser(), nullptr);
+  EXPECT_EQ(client->currentZone(), std::nullopt);
+  client->sendRequest(ORVRequest::loginRequestWithZone("kivmar", "", ""));
+  EXPECT_NE(second->waitForMessage(ORVCommandIdLogin), nullptr);
+  ASSERT_NE(events->waitFor(ORVEventTypeLogin, 2), nullptr);
+  EXPECT_EQ(client->currentZone(), "kivmar");
 }
 
 TEST_F(ORVClientTest, ServerDisconnectionMessageMeansTheNextReconnectionNeverResumes) {

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <asio/steady_timer.hpp>
+
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/DispatchPool.h"
 #include "platform/DispatchTimer.h"
 #include "platform/RunLoopMainQueue.h"
 
@@ -183,6 +189,153 @@ TEST(DispatchTimerTest, HandlerMayReArmItselfAndDestructionStopsFires) {
   }
   std::this_thread::sleep_for(80ms);
   EXPECT_EQ(late.load(), 0);
+}
+
+// Threads of this process, from /proc/self/status.
+std::size_t processThreads() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Threads:", 0) == 0) return std::stoul(line.substr(8));
+  }
+  return 0;
+}
+
+// Every pool thread waiting in `sync` onto a queue that is itself busy: the
+// pool adds threads while they wait, so the queue's own task and then every
+// waiting task still run. Afterwards the extra threads leave again.
+TEST(DispatchPoolTest, EveryPoolThreadWaitingInSyncDoesNotDeadlock) {
+  DispatchPool& pool = DispatchPool::shared();
+  const std::size_t threads = pool.threadCount();
+  ASSERT_GE(threads, 2u);
+  auto target = DispatchQueue::serial("test.sync.target");
+  auto callers = DispatchQueue::concurrent("test.sync.callers", threads + 1);
+
+  const std::size_t waiters = threads + 1;  // more than the pool has threads
+  std::atomic<std::size_t> waiting{0};
+  std::atomic<bool> gateSawAll{false};
+  // The target is busy until every caller waits on it (bounded, so a
+  // deadlocking pool fails the test instead of hanging it).
+  target->async([&] {
+    gateSawAll = eventually([&] { return waiting.load() == waiters; }, 10s);
+  });
+  std::atomic<std::size_t> ran{0}, returned{0};
+  for (std::size_t i = 0; i < waiters; ++i) {
+    callers->async([&] {
+      ++waiting;
+      target->sync([&] { ++ran; });
+      ++returned;
+    });
+  }
+  ASSERT_TRUE(eventually([&] { return returned.load() == waiters; }, 15s));
+  EXPECT_TRUE(gateSawAll);
+  EXPECT_EQ(ran.load(), waiters);
+  EXPECT_GT(pool.liveThreadCount(), 0u);
+  EXPECT_TRUE(eventually([&] { return pool.liveThreadCount() == threads; }, 5s)) << pool.liveThreadCount();
+}
+
+// Queues own no threads: a thousand serial queues, each with work, run on
+// the pool's threads, and each stays serial and in order.
+TEST(DispatchPoolTest, ManyQueuesShareThePoolsThreads) {
+  const std::size_t threadsBefore = processThreads();
+  std::vector<DispatchQueuePtr> queues;
+  for (int i = 0; i < 1000; ++i) queues.push_back(DispatchQueue::serial("test.many." + std::to_string(i)));
+  std::mutex mutex;
+  std::set<std::thread::id> seen;
+  std::vector<std::vector<int>> orders(queues.size());
+  std::atomic<int> done{0};
+  for (int round = 0; round < 5; ++round) {
+    for (std::size_t q = 0; q < queues.size(); ++q) {
+      queues[q]->async([&, q, round] {
+        orders[q].push_back(round);
+        {
+          std::lock_guard lock(mutex);
+          seen.insert(std::this_thread::get_id());
+        }
+        ++done;
+      });
+    }
+  }
+  ASSERT_TRUE(eventually([&] { return done.load() == 5000; }, 10s));
+  for (auto& q : queues) q->sync([] {});
+  for (const auto& order : orders) EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+  // The old one-thread-per-queue design would have added a thousand threads.
+  EXPECT_LE(processThreads(), threadsBefore + 4);
+  EXPECT_LE(seen.size(), DispatchPool::shared().threadCount() + 4);
+}
+
+// `defer` from a pool task runs on the same thread right after the task;
+// a `sync` that waits behind deferred work still finishes (the work is
+// handed to the pool before the wait). Asio completions passed through
+// `wrap` run as tasks of the queue.
+TEST(DispatchPoolTest, DeferWrapAndRunOrAsync) {
+  auto a = DispatchQueue::serial("test.defer.a");
+  auto b = DispatchQueue::serial("test.defer.b");
+  std::promise<std::pair<std::thread::id, std::thread::id>> threadsOf;
+  std::atomic<bool> afterTask{false};
+  a->async([&] {
+    const auto here = std::this_thread::get_id();
+    b->defer([&, here] {
+      EXPECT_TRUE(b->isCurrent());
+      threadsOf.set_value({here, std::this_thread::get_id()});
+    });
+    std::this_thread::sleep_for(5ms);
+    afterTask = true;
+  });
+  auto ids = threadsOf.get_future().get();
+  EXPECT_EQ(ids.first, ids.second);
+  EXPECT_TRUE(afterTask);
+
+  std::atomic<int> order{0};
+  int deferredAt = 0, syncAt = 0;
+  a->sync([&] {
+    b->defer([&] { deferredAt = ++order; });
+    b->sync([&] { syncAt = ++order; });  // behind the deferred task
+  });
+  EXPECT_EQ(deferredAt, 1);
+  EXPECT_EQ(syncAt, 2);
+
+  // Two hand-offs left by one task: the first continues on this thread, the
+  // second goes to the pool, so the first may wait for the second.
+  auto worker = DispatchQueue::concurrent("test.defer.worker", 3);
+  std::promise<void> secondRan;
+  auto second = secondRan.get_future().share();
+  std::promise<bool> firstSaw;
+  a->async([&, second] {
+    worker->defer([&, second] { firstSaw.set_value(second.wait_for(5s) == std::future_status::ready); });
+    worker->defer([&] { secondRan.set_value(); });
+  });
+  EXPECT_TRUE(firstSaw.get_future().get());
+
+  // A wrapped Asio completion runs on its queue, after the queue's earlier tasks.
+  asio::steady_timer timer(a->ioContext());
+  std::promise<bool> onQueue;
+  std::vector<int> seen;
+  a->async([&] { seen.push_back(1); });
+  timer.expires_after(1ms);
+  timer.async_wait(a->wrap([&](const std::error_code& ec) {
+    seen.push_back(2);
+    onQueue.set_value(!ec && a->isCurrent() && DispatchQueue::currentLabel() == "test.defer.a");
+  }));
+  EXPECT_TRUE(onQueue.get_future().get());
+  a->sync([] {});
+  EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+
+  // runOrAsync never waits: on an idle queue it runs at once on the caller's
+  // thread; on a busy one it is queued in order.
+  auto idle = DispatchQueue::serial("test.defer.idle");  // nothing ever ran on it
+  bool ranHere = false;
+  idle->runOrAsync([&] { ranHere = idle->isCurrent(); });
+  EXPECT_TRUE(ranHere);
+  std::promise<void> release;
+  auto gate = release.get_future().share();
+  a->async([gate] { gate.wait(); });
+  std::atomic<bool> queued{false};
+  a->runOrAsync([&] { queued = true; });
+  EXPECT_FALSE(queued);
+  release.set_value();
+  a->sync([] {});
+  EXPECT_TRUE(queued);
 }
 
 TEST(RunLoopMainQueueTest, RunsPostedTasksOnTheRunningThread) {

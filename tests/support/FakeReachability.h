@@ -24,22 +24,34 @@ class FakeReachability {
     explicit Flag(bool reachable) : reachable_(reachable) {}
     uint32_t flags() const { return reachable_.load() ? ORVReachabilityFlagsReachable : 0u; }
     void set(bool reachable);
+    // Every target a monitor was asked about or told to watch, in order.
+    std::vector<ORVReachabilityTarget> targets() const {
+      std::lock_guard lock(mutex_);
+      return targets_;
+    }
 
    private:
     friend class Monitor;
+    void record(const ORVReachabilityTarget& target) {
+      std::lock_guard lock(mutex_);
+      targets_.push_back(target);
+    }
     std::atomic<bool> reachable_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+    std::vector<ORVReachabilityTarget> targets_;
     std::vector<std::weak_ptr<Monitor>> monitors_;
   };
 
   class Monitor : public ORVRouteMonitor, public std::enable_shared_from_this<Monitor> {
    public:
     explicit Monitor(std::shared_ptr<Flag> flag) : flag_(std::move(flag)) {}
-    bool flagsForTarget(const ORVReachabilityTarget&, uint32_t& flags) override {
+    bool flagsForTarget(const ORVReachabilityTarget& target, uint32_t& flags) override {
+      flag_->record(target);
       flags = flag_->flags();
       return true;
     }
-    bool startWatching(const ORVReachabilityTarget&, orv::DispatchQueuePtr queue, ChangeHandler handler) override {
+    bool startWatching(const ORVReachabilityTarget& target, orv::DispatchQueuePtr queue, ChangeHandler handler) override {
+      flag_->record(target);
       {
         std::lock_guard lock(mutex_);
         queue_ = std::move(queue);

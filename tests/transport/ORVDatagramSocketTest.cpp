@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -212,12 +214,23 @@ TEST_F(DatagramSocketTest, PauseFiltersAndCloseAfterSending) {
   EXPECT_EQ(got[0].data, "keep");
   EXPECT_EQ(got[0].context, "seen:4");
 
-  sockA->setSendFilter([](std::span<const uint8_t> data, const ORVDatagramAddress&, long) { return data.size() != 3; },
-                       filterQueue);
+  // The filter holds the first packet until the late send has been queued,
+  // so that send meets a socket still closing (the queued sends could
+  // otherwise all be out, and the socket closed, before it comes).
+  std::promise<void> lateQueued;
+  auto lateGate = lateQueued.get_future().share();
+  sockA->setSendFilter(
+      [lateGate](std::span<const uint8_t> data, const ORVDatagramAddress&, long) {
+        if (data.size() == 3) lateGate.wait_for(2s);
+        return data.size() != 3;
+      },
+      filterQueue);
   sockA->sendData(text("abc"), toB, -1, 3);
   for (long tag = 4; tag <= 6; ++tag) sockA->sendData(text("queued"), toB, -1, tag);
   sockA->closeAfterSending();
   sockA->sendData(text("late"), toB, -1, 7);
+  sockA->performBlock([] {});  // the late send has been handled by the socket queue
+  lateQueued.set_value();
   auto closed = a->waitFor(UdpEvent::Closed);
   ASSERT_EQ(closed.size(), 1u);
   EXPECT_FALSE(closed[0].error);

@@ -169,6 +169,39 @@ TEST_F(ORVIoHandlerTest, CompressedPayloadFailures) {
   EXPECT_TRUE(delegate->messages.empty());
 }
 
+// After an error nothing is decoded, not even a well-formed frame, until the
+// owner resets the handler; the handler says why it stopped.
+TEST_F(ORVIoHandlerTest, ErrorsStickUntilReset) {
+  const std::vector<uint8_t> good = fromHex("0003010306");
+  const struct {
+    const char* bytes;
+    ORVIoError error;
+  } cases[] = {
+      {"00ffffffff80", ORVIoError::MalformedPrefix},
+      {"00ffffffff0f", ORVIoError::TooLarge},
+      {"000101", ORVIoError::MalformedMessage},
+      {"2003ffffff", ORVIoError::Uncompress},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    handler.reset();
+    EXPECT_EQ(handler.error(), ORVIoError::None);
+    const size_t before = delegate->messages.size();
+    EXPECT_FALSE(feed(fromHex(c.bytes)));
+    EXPECT_EQ(handler.error(), c.error);
+    log.clear();
+    // The good frame in a later chunk, and the empty chunk, are refused too.
+    EXPECT_FALSE(feed(good));
+    EXPECT_FALSE(feed(std::span<const uint8_t>()));
+    EXPECT_EQ(delegate->messages.size(), before);
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(handler.error(), c.error);
+    handler.reset();
+    EXPECT_TRUE(feed(good));
+    EXPECT_EQ(delegate->messages.size(), before + 1);
+  }
+}
+
 TEST(ORVIoHandlerLifetime, DelegateGoneFailsQuietly) {
   auto delegate = std::make_shared<CollectingDelegate>();
   ORVIoHandler handler(delegate, std::make_shared<ORVSnappyCompressor>());

@@ -56,4 +56,25 @@ TEST(LinuxRouteMonitorTest, FlagsOfTargets) {
   EXPECT_EQ(flagsOf({}, internet), 0u);  // no default route at all
 }
 
+// The kernel's own route lookup: the loopback addresses are local and
+// direct whatever the routing tables hold (they live in the "local" table,
+// which /proc/net/route does not show); the monitor answers address targets
+// with it.
+TEST(LinuxRouteMonitorTest, KernelRouteLookupForAnAddress) {
+  uint32_t flags = 0;
+  ASSERT_TRUE(ORVLinuxRouteMonitor::lookupRoute("127.0.0.1", flags));
+  EXPECT_EQ(flags, 0x2u | 0x10000u | 0x20000u);
+  ASSERT_TRUE(ORVLinuxRouteMonitor::lookupRoute("127.3.2.1", flags));
+  EXPECT_EQ(flags & 0x10002u, 0x10002u);
+  EXPECT_FALSE(ORVLinuxRouteMonitor::lookupRoute("not an address", flags));
+
+  ORVLinuxRouteMonitor monitor;
+  flags = 0;
+  ASSERT_TRUE(monitor.flagsForTarget({ORVReachabilityTarget::Hostname, "localhost"}, flags));
+  EXPECT_EQ(flags, 0x2u | 0x10000u | 0x20000u);
+  flags = 0;
+  ASSERT_TRUE(monitor.flagsForTarget({ORVReachabilityTarget::Address, "127.0.0.1"}, flags));
+  EXPECT_EQ(flags, 0x2u | 0x10000u | 0x20000u);
+}
+
 }  // namespace

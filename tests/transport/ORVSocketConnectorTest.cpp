@@ -169,6 +169,21 @@ TEST_F(ORVSocketConnectorTest, WhileTheNetworkIsUnreachableEachFireRetriesWithou
   EXPECT_EQ(recorder->count("disconnect"), 1u);
 }
 
+// Reachability is judged for the server's own address, not for "any route":
+// a loopback or LAN server needs no default route, and a change of the
+// default route does not drop it.
+TEST_F(ORVSocketConnectorTest, ReachabilityIsJudgedForTheServersOwnAddress) {
+  connector->setHost("localhost");
+  started()->close();
+  ASSERT_TRUE(recorder->waitCount("connect", 2));  // the retry asked the monitor too
+  const auto targets = reach->targets();
+  ASSERT_GE(targets.size(), 2u);
+  for (const auto& target : targets) {
+    EXPECT_EQ(target.kind, ORVReachabilityTarget::Address);
+    EXPECT_EQ(target.name, "127.0.0.1");
+  }
+}
+
 TEST_F(ORVSocketConnectorTest, ServerPingIsAnsweredAndPongsGoNowhere) {
   auto peer = started();
   peer->send(answer(ORVCommandIdPing));

@@ -7,6 +7,7 @@
 #include "wire/ORVCodedOutputStream.h"
 #include "wire/ORVDataArray.h"
 #include "wire/ORVExceptions.h"
+#include "wire/ORVHexText.h"
 #include "wire/ORVValueEquality.h"
 
 using orv::test::bytesFromHex;
@@ -235,4 +236,33 @@ TEST(ORVDataObjectTest, LongKeysWithACommonPrefixStayDistinctAndBadUtf8Fails) {
   EXPECT_FALSE(ORVDataObject::parseDataObject(parsed, bytesFromHex("01 01 61 07 02 c0 80")));  // overlong text
   EXPECT_FALSE(ORVDataObject::parseDataObject(
       parsed, bytesFromHex("01 01 61 07 0a 61 61 61 61 61 61 61 61 61 ed")));  // ASCII run, then a cut sequence
+}
+
+// Text and keys the application builds are checked as the readers check them:
+// a value the peer would refuse (and drop the connection over) is refused when
+// it is built, and the builder keeps what it had.
+TEST(ORVDataObjectTest, InvalidUtf8IsRefusedWhenTextOrKeyIsBuilt) {
+  const std::string bad[] = {"\xc3", "ab\xc0\x80", "\xed\xa0\x80", "0123456789abcdef\xff", "\xf4\x90\x80\x80"};
+  for (const std::string& text : bad) {
+    SCOPED_TRACE(ORVHexText(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+    ORVDataObjectBuilder builder = ORVDataObject::builder();
+    builder.putString("ok", "k");
+    EXPECT_THROW(builder.putString(text, "v"), ORVInvalidArgumentException);
+    EXPECT_THROW(builder.putInt32(1, text), ORVInvalidArgumentException);
+    EXPECT_THROW(builder.putElement(ORVDataElement::dataElementWithInt32(1), std::string(text)),
+                 ORVInvalidArgumentException);
+    EXPECT_THROW(ORVDataArray::builder().addString(text), ORVInvalidArgumentException);
+    ORVDataObjectPtr built = builder.build();
+    EXPECT_EQ(built->count(), 1u);
+    ORVDataObjectPtr parsed;
+    EXPECT_TRUE(ORVDataObject::parseDataObject(parsed, built->data()));
+  }
+  // Vietnamese text and every valid form still pass.
+  ORVDataObjectPtr object = ORVDataObject::builder()
+                                .putString("Trò chơi mới \xf0\x9f\x8e\xae", "tiêu đề")
+                                .putString("", "")
+                                .build();
+  ORVDataObjectPtr parsed;
+  ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, object->data()));
+  EXPECT_EQ(parsed->stringForKey("tiêu đề"), "Trò chơi mới \xf0\x9f\x8e\xae");
 }

@@ -64,6 +64,7 @@ TEST(ORVRequestTest, Extension) {
   const ORVRequestPtr cat = ORVRequest::extensionRequestWithCommand("cnt.cat");
   EXPECT_EQ(wireHex(*cat), "0203050707636e742e636174");
   EXPECT_EQ(reasonOf([] { ORVRequest::extensionRequestWithCommand(""); }), "cmd");
+  EXPECT_EQ(reasonOf([] { ORVRequest::extensionRequestWithCommand("cnt.\xe1\xbb"); }), "invalid UTF-8 in cmd");
 }
 
 }  // namespace
