@@ -13,6 +13,10 @@ namespace orv::toolkit {
 
 namespace {
 constexpr int kCardWidth = 270;
+// Room kept between a button's title and the button's edges.
+constexpr int kButtonPadding = 12;
+
+int cardWidthIn(int hostWidth) { return std::min(kCardWidth, std::max(200, hostWidth - 40)); }
 
 // The queue of alerts: the one on screen and those waiting, in show order.
 struct AlertQueue {
@@ -132,8 +136,8 @@ void AlertView::discardAll() {
 void AlertView::present() {
   AlertQueue& q = queue();
   q.visible = this;
-  build();
   host_ = chooseHost();
+  build();
   if (host_) {
     setParent(host_);
     setGeometry(host_->rect());
@@ -182,8 +186,17 @@ void AlertView::build() {
     texts->addWidget(message);
   }
   column->addLayout(texts);
-  // Two buttons sit side by side; one or three and more are stacked.
-  const bool sideBySide = buttonTitles_.size() == 2;
+  // Two buttons sit side by side when both titles fit in half the card with
+  // their padding; otherwise (and for one or three and more) they are
+  // stacked, each the card's full width.
+  QFont buttonFont = font();
+  buttonFont.setPixelSize(17);
+  buttonFont.setBold(true);  // the wider of the two faces used
+  const QFontMetrics metrics(buttonFont);
+  const int half = cardWidthIn(host_ ? host_->width() : 320) / 2;
+  bool sideBySide = buttonTitles_.size() == 2;
+  for (const QString& title : buttonTitles_)
+    if (metrics.horizontalAdvance(title) + 2 * kButtonPadding > half) sideBySide = false;
   QBoxLayout* row = sideBySide ? static_cast<QBoxLayout*>(new QHBoxLayout()) : new QVBoxLayout();
   row->setSpacing(0);
   row->setContentsMargins(0, 0, 0, 0);
@@ -196,7 +209,7 @@ void AlertView::build() {
     font.setPixelSize(17);
     font.setBold(hasCancel_ && i == 0);
     button->setFont(font);
-    QString borders = QStringLiteral("border:none; border-top:1px solid #d0d0d4;");
+    QString borders = QStringLiteral("border:none; border-top:1px solid #d0d0d4; padding:0 %1px;").arg(kButtonPadding);
     if (sideBySide && i == 0) borders += QStringLiteral("border-right:1px solid #d0d0d4;");
     button->setStyleSheet(QStringLiteral("QPushButton{color:#1366cb; background:transparent; %1}"
                                          "QPushButton:pressed{background:#e4e4e8;}")
@@ -210,7 +223,7 @@ void AlertView::build() {
 
 void AlertView::layoutCard() {
   if (!card_) return;
-  const int width = std::min(kCardWidth, std::max(200, this->width() - 40));
+  const int width = cardWidthIn(this->width());
   card_->setFixedWidth(width);
   // Word-wrapped labels need the height for this width, which adjustSize()
   // alone does not ask the layout for (long messages were cut off).

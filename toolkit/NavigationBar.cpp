@@ -1,5 +1,7 @@
 #include "toolkit/NavigationBar.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -150,8 +152,18 @@ void NavigationBar::layoutParts() {
                                                                      : kEdgeMargin;
   int leftEdge = leftMargin;
   if (back_->isVisible()) {
+    // A long back title is shortened with an ellipsis rather than cut; the
+    // arrow alone still gets a finger-sized target.
+    const int maxWidth = std::max(44, width() * 2 / 5);
+    back_->setText(backTitle_);
     QSize hint = back_->sizeHint();
-    const int backWidth = std::min(hint.width(), width() / 3);
+    if (hint.width() > maxWidth && !backTitle_.isEmpty()) {
+      const QFontMetrics metrics(back_->font());
+      const int room = maxWidth - (hint.width() - metrics.horizontalAdvance(backTitle_));
+      back_->setText(metrics.elidedText(backTitle_, Qt::ElideRight, std::max(0, room)));
+      hint = back_->sizeHint();
+    }
+    const int backWidth = std::clamp(hint.width(), 44, maxWidth);
     back_->setGeometry(4, (kHeight - hint.height()) / 2, backWidth, hint.height());
     leftEdge = back_->geometry().right() + 4;
   }

@@ -142,6 +142,7 @@ void NavigationController::setViewControllers(const QList<ViewController*>& cont
     to->loadViewIfNeeded();
     if (to == from) {
       refreshBar();
+      refreshToolbar();
       for (ViewController* r : removed) {
         r->navigationController_ = nullptr;
         r->deleteLater();
@@ -162,6 +163,7 @@ void NavigationController::transition(ViewController* from, ViewController* to, 
     to->beginAppearance(true, animated);
   }
   refreshBar();
+  refreshToolbar();
   const QRect area = content_->rect();
   to->setGeometry(area);
   to->QWidget::show();
@@ -212,14 +214,24 @@ void NavigationController::refreshBar() {
   ViewController* top = list.last();
   QString backTitle;
   const bool hasBack = list.size() > 1;
-  if (hasBack) {
-    const NavigationItem* previous = list[list.size() - 2]->navigationItem();
-    // A back title set to "" (not null) asks for the arrow alone.
-    backTitle = !previous->backButtonTitle().isNull()  ? previous->backButtonTitle()
-                : !previous->title().isEmpty()         ? previous->title()
-                                                       : QStringLiteral("Quay lại");
-  }
+  // The arrow, with the previous screen's back title only when that screen
+  // set one: every back button looks the same unless a screen asks.
+  if (hasBack) backTitle = list[list.size() - 2]->navigationItem()->backButtonTitle();
   bar_->showItem(top->navigationItem(), backTitle, hasBack);
+}
+
+void NavigationController::refreshToolbar() {
+  ViewController* top = topViewController();
+  const QList<BarButtonItem*> items = top ? top->toolbarItems() : QList<BarButtonItem*>{};
+  if (!items.isEmpty()) {
+    if (toolbar_->items() != items) toolbar_->setItems(items);
+    toolbarShowsScreenItems_ = true;
+    if (toolbarHidden_) setToolbarHidden(false);
+  } else if (toolbarShowsScreenItems_) {
+    toolbarShowsScreenItems_ = false;
+    toolbar_->setItems({});
+    setToolbarHidden(true);
+  }
 }
 
 void NavigationController::willShowViewController(ViewController*, bool) {}
@@ -230,6 +242,7 @@ void NavigationController::viewWillAppear(bool animated) {
   if (ViewController* top = topViewController()) {
     willShowViewController(top, animated);
     refreshBar();
+    refreshToolbar();
     top->beginAppearance(true, animated);
   }
 }

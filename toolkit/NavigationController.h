@@ -64,6 +64,8 @@ class NavigationController : public ViewController {
   // Convenience: the bar's colour (and the toolbar's default colour).
   void setBarTintColor(const QColor& color);
 
+  // The toolbar follows the top screen's toolbarItems (see ViewController);
+  // it can also be filled and shown by hand.
   Toolbar* toolbar() const { return toolbar_; }
   void setToolbarHidden(bool hidden, bool animated = false);
   bool isToolbarHidden() const;
@@ -97,6 +99,9 @@ class NavigationController : public ViewController {
   void transition(ViewController* from, ViewController* to, bool push, bool animated,
                   QList<ViewController*> removed);
   void refreshBar();
+  // Shows the top screen's toolbar items, or hides the toolbar when the top
+  // screen has none and the toolbar was showing another screen's items.
+  void refreshToolbar();
   QRect contentRect() const;
 
   QWidget* stackView_ = nullptr;
@@ -108,6 +113,9 @@ class NavigationController : public ViewController {
   std::deque<std::function<void()>> pending_;
   bool barHidden_ = false;
   bool toolbarHidden_ = true;
+  // The toolbar shows a screen's toolbarItems (not items set by hand).
+  bool toolbarShowsScreenItems_ = false;
+  friend class ViewController;
 };
 
 }  // namespace orv::toolkit

@@ -35,9 +35,8 @@ class NavigationItem : public QObject {
   void setLeftBarButtonItem(BarButtonItem* item);
   void setRightBarButtonItem(BarButtonItem* item);
 
-  // The back button the next screens show. Never set (null) = they show this
-  // screen's title, or "Quay lại" when that is empty too; set to "" = the
-  // arrow alone.
+  // The title beside the arrow of the back button the next screens show.
+  // Never set (null) or "" = the arrow alone.
   QString backButtonTitle() const { return backButtonTitle_; }
   void setBackButtonTitle(const QString& title);
   bool hidesBackButton() const { return hidesBackButton_; }

@@ -38,6 +38,20 @@ void ViewController::loadViewIfNeeded() {
 
 NavigationController* ViewController::navigationController() const { return navigationController_; }
 
+QList<BarButtonItem*> ViewController::toolbarItems() const {
+  QList<BarButtonItem*> out;
+  for (const auto& item : toolbarItems_)
+    if (item) out << item.data();
+  return out;
+}
+
+void ViewController::setToolbarItems(const QList<BarButtonItem*>& items) {
+  toolbarItems_.clear();
+  for (auto* item : items) toolbarItems_ << QPointer<BarButtonItem>(item);
+  if (navigationController_ && navigationController_->topViewController() == this)
+    navigationController_->refreshToolbar();
+}
+
 void ViewController::beginAppearance(bool appearing, bool animated) {
   if (appearing) {
     loadViewIfNeeded();

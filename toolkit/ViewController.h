@@ -39,6 +39,13 @@ class ViewController : public QWidget {
   // The navigation stack this screen is on (nullptr when on none).
   NavigationController* navigationController() const;
 
+  // What the stack's bottom toolbar shows while this screen is on top (not
+  // owned). A screen with items gets the toolbar shown; once a screen
+  // without items comes on top (pushed over it, or uncovered by a pop) the
+  // toolbar is hidden again.
+  QList<BarButtonItem*> toolbarItems() const;
+  void setToolbarItems(const QList<BarButtonItem*>& items);
+
   // Shows `controller` over this screen's window, sliding it up when
   // animated; the completion runs once it is shown. The presented screen is
   // owned by the presenter from then on, until dismissed.
@@ -83,6 +90,7 @@ class ViewController : public QWidget {
   bool managedByContainer_ = false;
   NavigationItem navigationItem_;
   QPointer<NavigationController> navigationController_;
+  QList<QPointer<BarButtonItem>> toolbarItems_;
   QPointer<ViewController> presented_;
   QPointer<ViewController> presenting_;
 };

@@ -55,6 +55,9 @@ using orv::toolkit::SlidingNavigationStack;
 // Wheel turns before a scroll is given up (a list of a few hundred games
 // needs far fewer).
 constexpr int kMaxWheelTurns = 400;
+// How long a picture waits for waiting overlays to finish fading out; a
+// request still running after that is pictured with its overlay.
+constexpr int kOverlaySettleMs = 3000;
 
 QString className(const QObject* object) {
   QString name = QString::fromLatin1(object->metaObject()->className());
@@ -564,6 +567,15 @@ bool StoreTour::picturesShown(QWidget* root) {
 }
 
 void StoreTour::capture(const QString& extraKey, const QString& extraValue) {
+  // An answer has just come: its overlay is still fading out (0.3 s) and
+  // would show as a faint panel over the screen.
+  (void)QTest::qWaitFor(
+      [&] {
+        for (auto* overlay : window_.findChildren<orv::toolkit::ProgressOverlay*>())
+          if (overlay->isVisible() && overlay->alpha() > 0.0) return false;
+        return true;
+      },
+      kOverlaySettleMs);
   auto* screen = topScreen();
   capture_.picture = window_.grab().toImage();
   capture_.screen = screen ? className(screen) : QString();

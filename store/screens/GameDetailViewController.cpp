@@ -168,6 +168,11 @@ void GameDetailViewController::resizeEvent(QResizeEvent* event) {
   if (auto* hud = overlay()) hud->raise();
 }
 
+void GameDetailViewController::viewWillAppear(bool animated) {
+  BaseViewController::viewWillAppear(animated);
+  loadToolbarItems();
+}
+
 void GameDetailViewController::viewDidAppear(bool animated) {
   addMessageHandler();
   BaseViewController::viewDidAppear(animated);
@@ -177,7 +182,6 @@ void GameDetailViewController::viewDidAppear(bool animated) {
     nav->navigationBar()->setTitleFont(font);
     nav->navigationBar()->setTitleColor(Qt::white);
   }
-  loadToolbarItems();
   for (const auto& request : model_->firstRequests()) {
     startAnimation();
     Config::sharedClient()->sendRequest(request);
@@ -185,8 +189,6 @@ void GameDetailViewController::viewDidAppear(bool animated) {
 }
 
 void GameDetailViewController::viewWillDisappear(bool animated) {
-  auto* nav = navigationController();
-  if (nav && !nav->viewControllers().contains(this)) nav->setToolbarHidden(true, animated);
   BaseViewController::viewWillDisappear(animated);
 }
 
@@ -404,30 +406,34 @@ void GameDetailViewController::shareText() {
 }
 
 void GameDetailViewController::loadToolbarItems() {
+  // The items are made once; the stack shows them while this page is on top
+  // and hides the toolbar whenever another screen covers or replaces it.
+  if (toolbarItems().isEmpty()) {
+    auto* share = orv::toolkit::BarButtonItem::withImage("btn-share", orv::toolkit::BarButtonItem::Style::Done, this);
+    share->setObjectName("shareItem");
+    share->setAction([this] { shareText(); });
+    auto* button = new QPushButton(QString::fromUtf8("Tải"), this);
+    button->hide();
+    button->setObjectName("toolbarDownload");
+    button->setFixedSize(143, 33);
+    QFont font("Arial");
+    font.setPixelSize(18);
+    button->setFont(font);
+    button->setStyleSheet("QPushButton { color: black; border: none; border-image: url(:/icons/btn-download.svg); }");
+    connect(button, &QPushButton::clicked, this, [this] { clickDownload(); });
+    auto* download = orv::toolkit::BarButtonItem::withCustomView(button, this);
+    auto* favourites =
+        orv::toolkit::BarButtonItem::withImage("btn-favorites", orv::toolkit::BarButtonItem::Style::Done, this);
+    favourites->setObjectName("favouritesItem");
+    setToolbarItems({share, orv::toolkit::BarButtonItem::flexibleSpace(this), download,
+                     orv::toolkit::BarButtonItem::flexibleSpace(this), favourites});
+  }
   auto* nav = navigationController();
   if (!nav) return;
   auto* toolbar = nav->toolbar();
-  auto* share = orv::toolkit::BarButtonItem::withImage("btn-share", orv::toolkit::BarButtonItem::Style::Done, this);
-  share->setObjectName("shareItem");
-  share->setAction([this] { shareText(); });
-  auto* button = new QPushButton(QString::fromUtf8("Tải"));
-  button->setObjectName("toolbarDownload");
-  button->setFixedSize(143, 33);
-  QFont font("Arial");
-  font.setPixelSize(18);
-  button->setFont(font);
-  button->setStyleSheet("QPushButton { color: black; border: none; border-image: url(:/icons/btn-download.svg); }");
-  connect(button, &QPushButton::clicked, this, [this] { clickDownload(); });
-  auto* download = orv::toolkit::BarButtonItem::withCustomView(button, this);
-  auto* favourites =
-      orv::toolkit::BarButtonItem::withImage("btn-favorites", orv::toolkit::BarButtonItem::Style::Done, this);
-  favourites->setObjectName("favouritesItem");
-  toolbar->setItems({share, orv::toolkit::BarButtonItem::flexibleSpace(this), download,
-                     orv::toolkit::BarButtonItem::flexibleSpace(this), favourites});
   toolbar->setOpaque(true);
   toolbar->setBarTintColor(nav->navigationBar()->barTintColor());
   toolbar->setTintColor(Qt::white);
-  nav->setToolbarHidden(false, false);
 }
 
 void GameDetailViewController::alertViewClickedButtonAtIndex(orv::toolkit::AlertView& alert, int buttonIndex) {

@@ -76,6 +76,7 @@ class GameDetailViewController : public BaseViewController {
 
  protected:
   void viewDidLoad() override;
+  void viewWillAppear(bool animated) override;
   void viewDidAppear(bool animated) override;
   void viewWillDisappear(bool animated) override;
   void viewDidDisappear(bool animated) override;

@@ -167,6 +167,7 @@ void HomeViewController::viewDidLoad() {
 void HomeViewController::resizeEvent(QResizeEvent* event) {
   BaseViewController::resizeEvent(event);
   if (homeGrid_) homeGrid_->setGeometry(0, kSliderHeight, width(), height() - kSliderHeight);
+  layoutGrid();
 }
 
 void HomeViewController::viewDidAppear(bool animated) {
@@ -327,12 +328,9 @@ void HomeViewController::clickBanner(int tag) {
 }
 
 void HomeViewController::addSections(std::size_t firstNew) {
-  const int gridWidth = homeGrid_->viewport()->width() > 0 ? homeGrid_->viewport()->width() : kSliderWidth;
   for (std::size_t s = firstNew; s < model_.headers().size(); ++s) {
-    const int top = static_cast<int>(s * HomeModel::kSectionHeight);
     auto* header = new GridGameHeader(gridContent_);
     header->setObjectName(QString("sectionHeader%1").arg(s));
-    header->setGeometry(0, top, gridWidth, GridGameHeader::kHeight);
     header->title()->setText(QString::fromStdString(model_.headers()[s].title()));
     header->setTag(static_cast<int>(s));
     connect(header, &GridGameHeader::moreClicked, this, &HomeViewController::moreButtonClicked);
@@ -341,15 +339,9 @@ void HomeViewController::addSections(std::size_t firstNew) {
 
     QList<GridGameCell*> cells;
     const auto& games = model_.sections()[s];
-    const int columns = std::max(1, (gridWidth - 2 * static_cast<int>(HomeModel::kSectionInsetLeft) + kCellGap) /
-                                        (GridGameCell::kWidth + kCellGap));
     for (std::size_t row = 0; row < games.size(); ++row) {
       auto* cell = new GridGameCell(gridContent_);
       cell->setObjectName(QString("gameCell%1_%2").arg(s).arg(row));
-      const int col = static_cast<int>(row) % columns;
-      const int line = static_cast<int>(row) / columns;
-      cell->move(static_cast<int>(HomeModel::kSectionInsetLeft) + col * (GridGameCell::kWidth + kCellGap),
-                 top + GridGameHeader::kHeight + line * GridGameCell::kHeight);
       cell->setGame(games[row]);
       connect(cell, &GridGameCell::tapped, this, [this, s, row] {
         if (const Game* g = model_.gameAt(s, row)) openDetailGame(*g);
@@ -358,6 +350,28 @@ void HomeViewController::addSections(std::size_t firstNew) {
       cells.push_back(cell);
     }
     cells_.push_back(cells);
+  }
+  layoutGrid();
+}
+
+void HomeViewController::layoutGrid() {
+  if (!homeGrid_ || !gridContent_) return;
+  const int gridWidth = homeGrid_->width() > kCellGap ? homeGrid_->width() : kSliderWidth;
+  // As many columns as fit with the section insets; the block of cells is
+  // centred so the outer margins are even whatever the width.
+  const int inset = static_cast<int>(HomeModel::kSectionInsetLeft);
+  const int columns =
+      std::max(1, (gridWidth - 2 * inset + kCellGap) / (GridGameCell::kWidth + kCellGap));
+  const int block = columns * GridGameCell::kWidth + (columns - 1) * kCellGap;
+  const int left = std::max(0, (gridWidth - block) / 2);
+  for (int s = 0; s < headers_.size(); ++s) {
+    const int top = static_cast<int>(s * HomeModel::kSectionHeight);
+    headers_[s]->setGeometry(0, top, gridWidth, GridGameHeader::kHeight);
+    const auto& cells = cells_.value(s);
+    for (int row = 0; row < cells.size(); ++row) {
+      cells[row]->move(left + (row % columns) * (GridGameCell::kWidth + kCellGap),
+                       top + GridGameHeader::kHeight + (row / columns) * GridGameCell::kHeight);
+    }
   }
   // The grid's scrollable content: its own width by mainHeight.
   gridContent_->resize(gridWidth, static_cast<int>(model_.mainHeight()));

@@ -79,6 +79,8 @@ class HomeViewController : public BaseViewController {
   void releaseRegisterAnswer();
   void addHomeSlider();
   void addSections(std::size_t firstNew);
+  // Places the section headers and game cells for the grid's width.
+  void layoutGrid();
   void scrollSliderTo(int x);
   void refreshMenuIfStatusChanged();
 

@@ -93,6 +93,35 @@ TEST_F(AlertViewTest, AlertsQueueAndAppearOneAfterAnother) {
   EXPECT_EQ(delegate.presses, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 2}, {4, 0}}));
 }
 
+TEST_F(AlertViewTest, ButtonTitlesFitInsideTheCardWithRoomToSpare) {
+  RecordingDelegate delegate;
+  auto fits = [](QPushButton* button) {
+    const QWidget* card = button->parentWidget();
+    const QRect inCard(button->mapTo(card, QPoint(0, 0)), button->size());
+    return card->rect().contains(inCard) &&
+           QFontMetrics(button->font()).horizontalAdvance(button->text()) + 2 * 8 <= button->width();
+  };
+  // Short titles share one row.
+  AlertView* offer = make(&delegate, 1, QStringLiteral("Bỏ qua"), {QStringLiteral("Đăng ký")});
+  offer->show();
+  EXPECT_EQ(offer->buttonAtIndex(0)->y(), offer->buttonAtIndex(1)->y());
+  EXPECT_TRUE(fits(offer->buttonAtIndex(0)));
+  EXPECT_TRUE(fits(offer->buttonAtIndex(1)));
+  ASSERT_TRUE(AlertView::pressVisibleAlertButton(0));
+
+  // A title too long for half the card: the buttons are stacked.
+  AlertView* share = make(&delegate, 2, QStringLiteral("Đóng"), {QStringLiteral("Sao chép liên kết")});
+  share->show();
+  QPushButton* close = share->buttonAtIndex(0);
+  QPushButton* copy = share->buttonAtIndex(1);
+  EXPECT_LT(close->y(), copy->y());
+  EXPECT_EQ(close->width(), copy->width());
+  EXPECT_TRUE(fits(close));
+  EXPECT_TRUE(fits(copy));
+  ASSERT_TRUE(AlertView::pressVisibleAlertButton(1));
+  EXPECT_EQ(delegate.presses.back(), (std::pair<int, int>{2, 1}));
+}
+
 TEST_F(AlertViewTest, DestroyedDelegateIsNotCalled) {
   auto delegate = std::make_unique<RecordingDelegate>();
   QPointer<AlertView> alert = make(delegate.get(), 7, QStringLiteral("Ok"));

@@ -12,6 +12,7 @@
 #include "toolkit/BarButtonItem.h"
 #include "toolkit/NavigationBar.h"
 #include "toolkit/ScreenRegistry.h"
+#include "toolkit/SlidingNavigationStack.h"
 #include "toolkit/Toolbar.h"
 
 namespace orv::toolkit {
@@ -112,6 +113,16 @@ TEST_F(NavigationControllerTest, BarShowsTitlesAndABackButtonNamedByThePreviousS
   ASSERT_NE(bar->backButton(), nullptr);
   EXPECT_EQ(bar->backButton()->text(), QStringLiteral("Trang chủ"));
 
+  // "detail" set no back title: the next screen shows the arrow alone, not
+  // the previous screen's title.
+  nav_->pushViewController(new JournalScreen("more", &journal_), false);
+  waitIdle();
+  ASSERT_NE(bar->backButton(), nullptr);
+  EXPECT_EQ(bar->backButton()->text(), QString());
+  EXPECT_FALSE(bar->backButton()->icon().isNull());
+  nav_->popViewController(false);
+  waitIdle();
+
   QTest::mouseClick(bar->backButton(), Qt::LeftButton);
   waitIdle();
   EXPECT_EQ(nav_->topViewController(), root_);
@@ -143,6 +154,63 @@ TEST_F(NavigationControllerTest, BarAndToolbarItemsAnswerRealClicks) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return label->mapTo(nav_->toolbar(), QPoint(0, 0)).x() > 200; }));
   nav_->setToolbarHidden(true);
   EXPECT_EQ(root_->height(), 568 - NavigationBar::kHeight);
+}
+
+TEST_F(NavigationControllerTest, ToolbarShowsOnlyWhileAScreenWithToolbarItemsIsOnTop) {
+  auto* page = new JournalScreen("page", &journal_);
+  auto* share = BarButtonItem::withImage(QStringLiteral("ic-search"), BarButtonItem::Style::Plain, page);
+  page->setToolbarItems({share});
+  nav_->pushViewController(page, false);
+  waitIdle();
+  EXPECT_FALSE(nav_->isToolbarHidden());
+  EXPECT_TRUE(nav_->toolbar()->isVisible());
+  EXPECT_EQ(nav_->toolbar()->items(), QList<BarButtonItem*>{share});
+  EXPECT_EQ(page->height(), 568 - NavigationBar::kHeight - Toolbar::kHeight);
+
+  // A screen pushed over the page does not keep the page's toolbar.
+  auto* cover = new JournalScreen("cover", &journal_);
+  nav_->pushViewController(cover, true);
+  waitIdle();
+  EXPECT_TRUE(nav_->isToolbarHidden());
+  EXPECT_FALSE(nav_->toolbar()->isVisible());
+  EXPECT_EQ(cover->height(), 568 - NavigationBar::kHeight);
+
+  // Uncovered again: the toolbar comes back, and its buttons answer.
+  nav_->popViewController(true);
+  waitIdle();
+  ASSERT_FALSE(nav_->isToolbarHidden());
+  int shares = 0;
+  QObject::connect(share, &BarButtonItem::triggered, [&] { ++shares; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return nav_->toolbar()->widgetForItem(share) != nullptr; }));
+  QTest::mouseClick(nav_->toolbar()->widgetForItem(share), Qt::LeftButton);
+  EXPECT_EQ(shares, 1);
+
+  // Popped: gone with it.
+  nav_->popViewController(true);
+  waitIdle();
+  EXPECT_TRUE(nav_->isToolbarHidden());
+  EXPECT_EQ(root_->height(), 568 - NavigationBar::kHeight);
+}
+
+TEST(NavigationControllerSizingTest, RootGivenToTheConstructorFillsTheContentArea) {
+  // The root's first transition is still running when the stack gets its
+  // size and is shown; both stacks, at test speed and at real speed.
+  for (const double speed : {0.0, 1.0}) {
+    AnimationSettings::setSpeed(speed);
+    for (const bool sliding : {false, true}) {
+      Journal journal;
+      auto* root = new JournalScreen("root", &journal);
+      std::unique_ptr<NavigationController> nav(sliding ? new SlidingNavigationStack(root)
+                                                        : new NavigationController(root));
+      nav->resize(320, 568);
+      nav->show();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !nav->isTransitioning() && root->isAppearing(); }));
+      QCoreApplication::processEvents();
+      EXPECT_EQ(root->geometry(), QRect(0, 0, 320, 568 - NavigationBar::kHeight)) << sliding << " " << speed;
+      EXPECT_EQ(root->mapTo(nav.get(), QPoint(0, 0)), QPoint(0, NavigationBar::kHeight));
+    }
+  }
+  AnimationSettings::setSpeed(0);
 }
 
 TEST_F(NavigationControllerTest, PresentedScreenCoversThePresenterUntilDismissed) {

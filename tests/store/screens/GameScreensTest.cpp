@@ -382,6 +382,13 @@ TEST_F(GameScreensTest, ShareFreeGamesOnly) {
             QString::fromUtf8("Chức năng này chỉ sử dụng cho các game miễn phí!"));
   EXPECT_EQ(AlertView::visibleAlert()->buttonTitleAtIndex(0), QString::fromUtf8("Đóng"));
   EXPECT_EQ(orv::store::ShareSheet::presentedCount(), 1);
+  AlertView::discardAll();
+  // A screen pushed over the page (the search grid) does not show the
+  // page's toolbar; back on the page it is there again.
+  window_->nav->pushViewController(new orv::toolkit::ViewController, false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window_->nav->topViewController() != paid && window_->nav->isToolbarHidden(); }));
+  window_->nav->popViewController(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window_->nav->topViewController() == paid && !window_->nav->isToolbarHidden(); }));
   // Popping the page hides the toolbar again.
   window_->nav->popViewController(false);
   window_->nav->popViewController(false);

@@ -286,6 +286,19 @@ TEST_F(HomeMenuTest, HomeSliderSectionsAndStars) {
   for (auto* cell : cells) stars.push_back(cell->visibleStarCount());
   EXPECT_EQ(stars, (std::vector<int>{5, 4, 3, 0, 3}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !cells[0]->thumb()->image().isNull(); }, 5000));
+  // The cards fit the width with even outer margins, at 320 points and
+  // after a change of width.
+  for (const int width : {320, 330, 320}) {
+    stack_->resize(width, 568);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return home_->homeGrid()->width() == width; }));
+    const int viewport = home_->homeGrid()->widget()->width();
+    EXPECT_EQ(viewport, width);
+    const int leftMargin = cells[0]->x();
+    int right = 0;
+    for (auto* cell : cells) right = std::max(right, cell->geometry().right() + 1);
+    EXPECT_GT(leftMargin, 0) << width;
+    EXPECT_EQ(viewport - right, leftMargin) << width;
+  }
 
   // "more" on the second section writes the navigation parameters and opens the grid list.
   home_->homeGrid()->ensureWidgetVisible(home_->sectionHeaders()[1]);
