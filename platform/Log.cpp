@@ -14,14 +14,17 @@ namespace {
 // The sink is swapped rarely (tests) and read on every log line from any
 // thread: readers take a shared copy under a short lock, never calling the
 // sink while holding it, so a sink may itself log or swap sinks.
+// Both live for the whole process and are never destroyed: pool threads may
+// still log while the process runs its static destructors, and a destroyed
+// mutex there is undefined behaviour.
 std::mutex& sinkMutex() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 
 std::shared_ptr<const LogSink>& sinkSlot() {
-  static std::shared_ptr<const LogSink> slot;
-  return slot;
+  static auto* slot = new std::shared_ptr<const LogSink>;
+  return *slot;
 }
 
 }  // namespace
