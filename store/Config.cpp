@@ -29,12 +29,16 @@ State& state() {
 
 std::shared_ptr<ORVClient> Config::sharedClient() {
   static std::once_flag once;
-  static std::shared_ptr<ORVClient> client;
+  // Never released, as the store's session is never replaced: destroying it
+  // among the static destructors would tear the connector down after the
+  // dispatch pool and the log it still uses are gone. The program closes the
+  // session (disconnect) before it ends.
+  static auto* client = new std::shared_ptr<ORVClient>;
   std::call_once(once, [] {
     MyUtils::log(MyUtils::kInfo, "CONFIG", "sharedClient");
-    client = ORVClient::client();
+    *client = ORVClient::client();
   });
-  return client;
+  return *client;
 }
 
 std::string Config::getMsisdn() {
