@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "server/store/Catalogue.h"
@@ -56,13 +57,20 @@ class FakeAdmin : public SessionAdmin {
   bool kick(std::string_view id) override { return record("kick", id); }
   bool ban(std::string_view id) override { return record("ban", id); }
   bool forceLogout(std::string_view id) override { return record("logout", id); }
-  std::vector<std::string> calls;
+  std::vector<std::string> calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
 
  private:
+  // Each request may be served on another of the server's threads.
   bool record(const char* what, std::string_view id) {
-    calls.push_back(std::string(what) + " " + std::string(id));
+    std::lock_guard lock(mutex_);
+    calls_.push_back(std::string(what) + " " + std::string(id));
     return id == "s1";
   }
+  std::mutex mutex_;
+  std::vector<std::string> calls_;
 };
 
 class StoreHttpServerTest : public ::testing::Test {
@@ -250,7 +258,7 @@ TEST_F(StoreHttpServerTest, AdminEndpointsRouteToTheSessionServerOnLoopbackOnly)
   EXPECT_EQ(client_->Post("/admin/sessions/s1/ban")->status, 200);
   EXPECT_EQ(client_->Post("/admin/sessions/s1/logout")->status, 200);
   EXPECT_EQ(client_->Post("/admin/sessions/s9/kick")->status, 404);
-  EXPECT_EQ(admin->calls, (std::vector<std::string>{"kick s1", "ban s1", "logout s1", "kick s9"}));
+  EXPECT_EQ(admin->calls(), (std::vector<std::string>{"kick s1", "ban s1", "logout s1", "kick s9"}));
 
   // A server configured for a public address keeps them shut; so does one
   // with admin switched off (which really serves, on loopback).
@@ -265,7 +273,7 @@ TEST_F(StoreHttpServerTest, AdminEndpointsRouteToTheSessionServerOnLoopbackOnly)
   httplib::Client c("127.0.0.1", closed.port());
   EXPECT_EQ(c.Get("/admin/sessions")->status, 403);
   EXPECT_EQ(c.Post("/admin/sessions/s1/kick")->status, 403);
-  EXPECT_EQ(admin->calls.size(), 4u);
+  EXPECT_EQ(admin->calls().size(), 4u);
 
   for (const char* host : {"127.0.0.1", "127.8.9.10", "::1", "::ffff:127.0.0.1", "localhost"}) {
     EXPECT_TRUE(StoreHttpServer::isLoopback(host)) << host;
