@@ -3,6 +3,7 @@
 #include "client/ORVExtensionHandler.h"
 #include "client/ORVSystemHandler.h"
 #include "platform/DispatchQueue.h"
+#include "platform/HopTrace.h"
 #include "platform/Log.h"
 #include "transport/ORVConnector.h"
 #include "transport/ORVConnectorFactory.h"
@@ -138,6 +139,7 @@ void ORVClient::sendRequest(const MessagePtr& request) { sendRequest(request, OR
 void ORVClient::sendRequest(const MessagePtr& request, ORVDeliveryType delivery) {
   static constexpr const char* kOp = "ORVClient::sendRequest";
   if (!request) return;
+  orv::HopTrace::mark(orv::HopPoint::RequestSent);
   if (delivery == ORVDeliveryUDP) orv::log(kOp, "UDP is not initialized yet, send via TCP instead.");
   if (!validateRequest(request)) return;
   auto c = connector();
@@ -208,6 +210,7 @@ void ORVClient::dispatchMessage(const MessagePtr& message) {
     if (it != messageHandlers_.end()) handler = it->second;
   }
   if (handler) {
+    orv::HopTrace::mark(orv::HopPoint::HandlerCalled);
     handler->handleMessage(message);
   } else {
     orv::log("ORVClient::dispatchMessage", "No handler for cmd: " + name);
@@ -262,6 +265,7 @@ void ORVClient::connectorDidIOError(ORVConnector& connector, const std::string&)
 
 void ORVClient::connectorDidReceiveMessage(ORVConnector& connector, const MessagePtr& message) {
   if (!message || !isCurrent(connector)) return;
+  orv::HopTrace::mark(orv::HopPoint::ClientReceived);
   messagesReceived_.fetch_add(1);
   // Handled on "client.worker"; the task holds the client weakly so a queued
   // message does not keep a destroyed client's session alive.
@@ -270,6 +274,7 @@ void ORVClient::connectorDidReceiveMessage(ORVConnector& connector, const Messag
   delegateQueue_->defer([weak = weak_from_this(), message] {
     auto self = weak.lock();
     if (!self) return;
+    orv::HopTrace::mark(orv::HopPoint::WorkerRuns);
     for (const auto& handler : self->handlers_) handler->handleMessage(message);
   });
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/HopTrace.h"
 #include "platform/Log.h"
 #include "transport/ORVFrameWriter.h"
 
@@ -98,6 +99,7 @@ bool ORVIoHandler::deliver(ORVIoHandlerDelegate& delegate, std::span<const uint8
                            size_t offset) {
   ORVMessagePtr message;
   if (const ORVIoError error = decode(message, data, offset); error != ORVIoError::None) return fail(error);
+  orv::HopTrace::mark(orv::HopPoint::MessageDecoded);
   clearFrame();
   delegate.handleMessage(std::move(message));
   return true;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/HopTrace.h"
 #include "platform/Log.h"
 
 // How a connection moves through the socket queue:
@@ -308,6 +309,7 @@ void ORVStreamSocket::maybeDequeueRead() {
       self->closeWithError(posixError(ec, "Error in read() function"));
       return;
     }
+    orv::HopTrace::mark(orv::HopPoint::BytesRead);
     target->resize(offset + n);
     self->notifyDelegate([target, offset, n, tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) {
       d.socket(s, std::span<const uint8_t>(target->data() + offset, n), tag);
@@ -406,6 +408,7 @@ void ORVStreamSocket::maybeDequeueWrite() {
   }
   const long tag = packet.tag;
   const DataPtr data = packet.data;
+  orv::HopTrace::mark(orv::HopPoint::WriteStarted);
   asio::async_write(io_->socket, asio::buffer(data->data() + packet.offset, packet.length),
                     socketQueue_->wrap([weak, epoch, data, tag](const std::error_code& ec, std::size_t) {
                       auto self = weak.lock();

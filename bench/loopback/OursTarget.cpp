@@ -28,9 +28,13 @@ class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
   // Set once before any request; `driving` turns it off when the lane goes.
   std::function<void()> onAnswer;
   std::atomic<bool> driving{false};
+  HopReport* hops = nullptr;  // set before any request
 
   void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
-    if (driving.load() && !message->containsKey("ec")) onAnswer();
+    if (driving.load() && !message->containsKey("ec")) {
+      if (hops != nullptr) hops->answerArrived();
+      onAnswer();
+    }
     std::lock_guard lock(mutex_);
     if (message->containsKey("ec")) failed_ = true;
     answered_++;
@@ -117,8 +121,9 @@ class OursLane : public Lane {
 
 }  // namespace
 
-OursTarget::OursTarget(const std::string& serverPath, std::size_t contentSize, bool handlerDriven)
-    : server_(serverPath, {}), contentSize_(contentSize), handlerDriven_(handlerDriven) {}
+OursTarget::OursTarget(const std::string& serverPath, std::size_t contentSize, bool handlerDriven,
+                       HopReport* hops)
+    : server_(serverPath, {}), contentSize_(contentSize), handlerDriven_(handlerDriven), hops_(hops) {}
 
 std::unique_ptr<Lane> OursTarget::openLane(std::string& error) {
   if (!server_.ok()) {
@@ -126,6 +131,7 @@ std::unique_ptr<Lane> OursTarget::openLane(std::string& error) {
     return nullptr;
   }
   auto inbox = std::make_shared<LaneInbox>();
+  inbox->hops = hops_;
   auto client = ORVClient::client();
   client->addEventHandler(inbox, ORVEventTypeConnection);
   client->addEventHandler(inbox, ORVEventTypeConnectionLost);

@@ -10,11 +10,13 @@
 // further request is sent from the answer's handler, as an asynchronous
 // application works; the harness thread only counts answers. In that form the
 // latencies the harness prints are measured from when the harness saw the
-// previous answer, not from the send: read its requests/s.
+// previous answer, not from the send: read its requests/s. Given a hop
+// report, the handler-driven form records the library's hops of every answer.
 
 #include <memory>
 #include <string>
 
+#include "bench/loopback/HopReport.h"
 #include "bench/loopback/LoopbackTarget.h"
 #include "bench/loopback/ServerProcess.h"
 
@@ -24,7 +26,8 @@ class OursTarget : public LoopbackTarget {
  public:
   // Starts the server at `serverPath`; `contentSize` is the size of the byte
   // array carried by each echo.
-  OursTarget(const std::string& serverPath, std::size_t contentSize, bool handlerDriven = false);
+  OursTarget(const std::string& serverPath, std::size_t contentSize, bool handlerDriven = false,
+             HopReport* hops = nullptr);
 
   std::string name() const override { return handlerDriven_ ? "ours-async" : "ours"; }
   std::unique_ptr<Lane> openLane(std::string& error) override;
@@ -33,6 +36,7 @@ class OursTarget : public LoopbackTarget {
   ServerProcess server_;
   std::size_t contentSize_;
   bool handlerDriven_;
+  HopReport* hops_;
 };
 
 }  // namespace orv::bench

@@ -3,7 +3,7 @@
 // against every other target, which is printed as a ratio to its floor.
 //
 //   bench_loopback [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS]
-//                  [--cases a,b,c] [--server PATH] [--content BYTES] [--floor-only]
+//                  [--cases a,b,c] [--server PATH] [--content BYTES] [--floor-only] [--hops]
 //
 // The floor sends `request` bytes and answers `answer` bytes. When the client
 // library and orv-server are part of the build, two more drivers run against
@@ -13,6 +13,9 @@
 // wire alone), "ours" goes through ORVClient (the whole library) with an
 // application thread waiting for each answer, "ours-async" through ORVClient
 // with each next request sent from the answer's handler (see OursTarget.h).
+//
+// --hops: after the cases, case a once more through "ours-async" with the
+// library's hop stamps on, printing what each hop of a round trip costs.
 //
 // Cases: a = one connection, one request at a time; b = one connection, 16
 // requests in flight; c = 100 connections, one request at a time each.
@@ -45,6 +48,7 @@ struct Options {
   std::string cases = "a,b,c";
   std::size_t contentSize = 100;
   bool floorOnly = false;
+  bool hops = false;
 #ifdef ORV_BENCH_SERVER_PATH
   std::string serverPath = ORV_BENCH_SERVER_PATH;
 #else
@@ -55,7 +59,7 @@ struct Options {
 [[noreturn]] void usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS] [--cases a,b,c]\n"
-               "          [--server PATH] [--content BYTES] [--floor-only]\n",
+               "          [--server PATH] [--content BYTES] [--floor-only] [--hops]\n",
                self);
   std::exit(2);
 }
@@ -66,6 +70,10 @@ Options parse(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--floor-only") {
       o.floorOnly = true;
+      continue;
+    }
+    if (arg == "--hops") {
+      o.hops = true;
       continue;
     }
     if (i + 1 >= argc) usage(argv[0]);
@@ -170,5 +178,19 @@ int main(int argc, char** argv) {
       failures += result.ok ? 0 : 1;
     }
   }
+#ifdef ORV_BENCH_HAS_OURS
+  if (options.hops) {
+    HopReport report;
+    orv::HopTrace::setEnabled(true);
+    {
+      OursTarget target(options.serverPath, options.contentSize, true, &report);
+      const CaseResult result = TrafficRunner::run(target, known.at('a'), window);
+      printRow(known.at('a'), "ours-hops", result, nullptr);
+      failures += result.ok ? 0 : 1;
+    }
+    orv::HopTrace::setEnabled(false);
+    report.print();
+  }
+#endif
   return failures == 0 ? 0 : 1;
 }

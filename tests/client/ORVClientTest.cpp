@@ -5,6 +5,7 @@
 #include <asio.hpp>
 
 #include "client/ORVMessageHandler.h"
+#include "platform/HopTrace.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/FakeReachability.h"
 #include "tests/support/LogCapture.h"
@@ -235,6 +236,31 @@ TEST_F(ORVClientTest, DispatchFallsBackOnceToTheNameBeforeTheLastDot) {
   client->removeMessageHandlerForCommand("cnt.cat");
   client->dispatchMessage(extension("cnt.cat"));
   EXPECT_EQ(group->count(), 2u);
+}
+
+TEST_F(ORVClientTest, HopStampsOfOneRoundTripComeInPathOrder) {
+  auto peer = loggedIn();
+  auto handler = std::make_shared<Recording>();
+  std::array<orv::HopStamp, orv::kHopPointCount> inHandler{};
+  std::atomic<bool> taken{false};
+  handler->also = [&](const ORVMessagePtr&) {
+    inHandler = orv::HopTrace::snapshot();
+    taken = true;
+  };
+  client->addMessageHandler(handler, "cnt.cat");
+  orv::HopTrace::setEnabled(true);
+  client->sendRequest(ORVRequest::extensionRequestWithCommand("cnt.cat", ORVDataObject::builder().putInt32(1, "id").build()));
+  const bool answered = waitFor([&] { return taken.load(); });
+  orv::HopTrace::setEnabled(false);
+  ASSERT_TRUE(answered);
+  // Every point of the path was stamped for this request, each no earlier
+  // than the one before it, and nothing after the handler was called.
+  for (size_t i = 0; i < orv::kHopPointCount; ++i) {
+    EXPECT_NE(inHandler[i].nanos, 0) << orv::HopTrace::name(static_cast<orv::HopPoint>(i));
+    if (i > 0) {
+      EXPECT_LE(inHandler[i - 1].nanos, inHandler[i].nanos) << orv::HopTrace::name(static_cast<orv::HopPoint>(i));
+    }
+  }
 }
 
 TEST_F(ORVClientTest, SystemIdsOtherThanTheSessionsAreLoggedAndReachNoHandler) {
