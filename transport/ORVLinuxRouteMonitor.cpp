@@ -27,6 +27,17 @@ constexpr unsigned kRouteUp = 0x1;        // RTF_UP
 constexpr unsigned kRouteGateway = 0x2;   // RTF_GATEWAY
 constexpr unsigned kRouteReject = 0x200;  // RTF_REJECT
 
+// The kernel headers' NLMSG_OK and NLMSG_NEXT, with the length left unsigned
+// (the macros compare it as a signed int against the unsigned header length).
+bool messageFits(const nlmsghdr* h, std::size_t remaining) {
+  return remaining >= sizeof(nlmsghdr) && h->nlmsg_len >= sizeof(nlmsghdr) && h->nlmsg_len <= remaining;
+}
+nlmsghdr* nextMessage(nlmsghdr* h, std::size_t& remaining) {
+  const std::size_t step = NLMSG_ALIGN(h->nlmsg_len);
+  remaining = step < remaining ? remaining - step : 0;
+  return reinterpret_cast<nlmsghdr*>(reinterpret_cast<char*>(h) + step);
+}
+
 bool readFile(const char* path, std::string& out) {
   std::ifstream in(path);
   if (!in) return false;
@@ -215,8 +226,8 @@ bool ORVLinuxRouteMonitor::lookupRoute(const std::string& text, uint32_t& flags)
     const ssize_t n = ::recv(fd, answer, sizeof answer, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    int remaining = static_cast<int>(n);
-    for (auto* h = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(h, remaining); h = NLMSG_NEXT(h, remaining)) {
+    std::size_t remaining = static_cast<std::size_t>(n);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(answer); messageFits(h, remaining); h = nextMessage(h, remaining)) {
       if (h->nlmsg_seq != request.header.nlmsg_seq) continue;
       if (h->nlmsg_type == NLMSG_ERROR) {
         const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
