@@ -8,7 +8,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "platform/StringsTable.h"
 #include "server/app/ReferenceServer.h"
 #include "store/records/DetailParameters.h"
 #include "store/records/NavigationParameters.h"
@@ -17,13 +16,10 @@
 #include "store/screens/GameTableCell.h"
 #include "store/screens/GameTableViewController.h"
 #include "store/screens/GridGameCell2.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LazyCellView.h"
 #include "store/screens/OtherGame.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/store/screens/GameScreensSupport.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "tests/support/ScreenshotFolder.h"
 
@@ -131,10 +127,8 @@ TEST_F(GameScreensScreenshots, Detail) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
+  orv::test::prepareScreenSuite();
+  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
   ::testing::InitGoogleTest(&argc, argv);
   gServer = orv::test::LocalReferenceServer::start();
   if (gServer) {

@@ -14,7 +14,6 @@
 #include <QTextEdit>
 
 #include "platform/Application.h"
-#include "platform/StringsTable.h"
 #include "server/app/ReferenceServer.h"
 #include "store/records/DetailParameters.h"
 #include "store/records/NavigationParameters.h"
@@ -22,16 +21,13 @@
 #include "store/screens/GameTableCell.h"
 #include "store/screens/GameTableViewController.h"
 #include "store/screens/GridGameCell2.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LazyCellView.h"
 #include "store/screens/LoginViewController2.h"
 #include "store/screens/OtherGame.h"
 #include "store/screens/RatingStars.h"
 #include "store/screens/ShareSheet.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/store/screens/GameScreensSupport.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/image/RemoteImageView.h"
 
 namespace {
@@ -400,10 +396,8 @@ TEST_F(GameScreensTest, ShareFreeGamesOnly) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
+  orv::test::prepareScreenSuite();
+  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
   ::testing::InitGoogleTest(&argc, argv);
   gServer = orv::test::LocalReferenceServer::start();
   if (gServer) {

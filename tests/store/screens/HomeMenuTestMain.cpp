@@ -4,14 +4,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "store/screens/GuiMainQueue.h"
-#include "toolkit/AnimationSettings.h"
+#include "tests/store/screens/StoreSessionSupport.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
+  orv::test::prepareScreenSuite();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -24,14 +24,12 @@
 #include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
 #include "store/screens/BaseTableViewController.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LoginViewController2.h"
 #include "store/screens/SignInForm.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/support/FaultProxy.h"
+#include "tests/store/screens/StoreSessionSupport.h"
 #include "tests/support/LocalReferenceServer.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/NavigationController.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "wire/ORVRequest.h"
@@ -465,10 +463,8 @@ TEST_F(SignInScreensTest, StatusAndRegistrationAnswersOnBothBases) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
+  orv::test::prepareScreenSuite();
+  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
