@@ -125,18 +125,15 @@ TEST_F(GameScreensScreenshots, Detail) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::test::prepareScreenSuite();
-  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
-  ::testing::InitGoogleTest(&argc, argv);
-  gServer = orv::test::LocalReferenceServer::start();
-  if (gServer) {
-    const auto error = orv::test::connectStore(*gServer);
-    if (!error.empty()) return 2;
-  }
-  const int result = RUN_ALL_TESTS();
-  Config::sharedClient()->disconnect();
-  gServer.reset();
-  return result;
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] {
+    gServer = orv::test::LocalReferenceServer::start();
+    if (gServer) {
+      const auto error = orv::test::connectStore(*gServer);
+      if (!error.empty()) return 2;
+    }
+    const int result = RUN_ALL_TESTS();
+    Config::sharedClient()->disconnect();
+    gServer.reset();
+    return result;
+  });
 }

@@ -394,23 +394,20 @@ TEST_F(GameScreensTest, ShareFreeGamesOnly) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::test::prepareScreenSuite();
-  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
-  ::testing::InitGoogleTest(&argc, argv);
-  gServer = orv::test::LocalReferenceServer::start();
-  if (gServer) {
-    if (!orv::test::addGames(*gServer->server().catalogue())) return 2;
-    gTap = new orv::test::ServerTap(*gServer->server().catalogue(), gServer->server().sessionServer());
-    const auto error = orv::test::connectStore(*gServer);
-    if (!error.empty()) {
-      fprintf(stderr, "store: %s\n", error.c_str());
-      return 2;
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] {
+    gServer = orv::test::LocalReferenceServer::start();
+    if (gServer) {
+      if (!orv::test::addGames(*gServer->server().catalogue())) return 2;
+      gTap = new orv::test::ServerTap(*gServer->server().catalogue(), gServer->server().sessionServer());
+      const auto error = orv::test::connectStore(*gServer);
+      if (!error.empty()) {
+        fprintf(stderr, "store: %s\n", error.c_str());
+        return 2;
+      }
     }
-  }
-  const int result = RUN_ALL_TESTS();
-  Config::sharedClient()->disconnect();
-  gServer.reset();
-  return result;
+    const int result = RUN_ALL_TESTS();
+    Config::sharedClient()->disconnect();
+    gServer.reset();
+    return result;
+  });
 }

@@ -461,10 +461,5 @@ TEST_F(SignInScreensTest, StatusAndRegistrationAnswersOnBothBases) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::test::prepareScreenSuite();
-  orv::test::loadStoreScreens(ORV_SOURCE_DIR);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] { return RUN_ALL_TESTS(); });
 }

@@ -1,11 +1,15 @@
 #pragma once
-// What every store screen suite sets up: the offscreen application's
-// settings for screens (animations at speed 0, their completions still run;
-// session traffic handed to the GUI thread), the store's texts and screens,
-// and the shared client connected and logged into the zone of a reference
-// server on loopback, with the settings store in the server's folder.
+// What every store screen suite sets up: the offscreen application with
+// animations at speed 0 (their completions still run) and session traffic
+// handed to the GUI thread, the store's texts and screens, and the shared
+// client connected and logged into the zone of a reference server on
+// loopback, with the settings store in the server's folder.
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "client/ORVClient.h"
@@ -21,16 +25,21 @@
 
 namespace orv::test {
 
-// After the QApplication is made: animations at speed 0, session traffic on the GUI thread.
-inline void prepareScreenSuite() {
+// Runs a screen suite's `tests` (RUN_ALL_TESTS and what the suite does around
+// it) in the offscreen application, with gtest initialised; with a
+// `sourceDir`, the store's Vietnamese texts are loaded from the source tree
+// and its screens registered by name first.
+inline int runScreenSuite(int argc, char** argv, const char* sourceDir, const std::function<int()>& tests) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   orv::toolkit::AnimationSettings::setSpeed(0);
   orv::store::GuiMainQueue::installIfNone();
-}
-
-// The store's Vietnamese texts from the source tree, and its screens registered by name.
-inline void loadStoreScreens(const std::filesystem::path& sourceDir) {
-  orv::loadLocalizedStrings(sourceDir / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
+  if (sourceDir) {
+    orv::loadLocalizedStrings(std::filesystem::path(sourceDir) / "store/resources/strings.vi.json");
+    orv::store::registerStoreScreens();
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return tests();
 }
 
 // Points the store at `server` and logs the shared client in; "" or why not.
