@@ -96,6 +96,16 @@ void BaseViewController::stopAnimation() {
 
 void BaseViewController::showHome() {}
 
+void BaseViewController::pushScreen(const char* identifier) {
+  auto* next = orv::toolkit::ScreenRegistry::main().create(identifier);
+  if (!next) return;
+  if (auto* nav = navigationController()) {
+    nav->pushViewController(next, true);
+  } else {
+    next->deleteLater();
+  }
+}
+
 void BaseViewController::setBackButton(const QString& title) { navigationItem()->setBackButtonTitle(title); }
 
 void BaseViewController::dispatchORVEvent(const ORVEventPtr& event) {

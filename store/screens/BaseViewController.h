@@ -77,6 +77,9 @@ class BaseViewController : public orv::toolkit::ViewController,
   virtual ScreenBase screenBase() const { return ScreenBase::kPlain; }
   void setLogTag(std::string tag) { logTag_ = std::move(tag); }
   void logLine(int level, const std::string& message) const;
+  // Pushes a new screen of the registered `identifier` onto this screen's
+  // navigation controller (without one, the new screen is dropped).
+  void pushScreen(const char* identifier);
 
  private:
   orv::toolkit::ProgressOverlay* hud_ = nullptr;

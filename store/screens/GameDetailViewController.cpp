@@ -368,13 +368,7 @@ void GameDetailViewController::selectorGame(int tag) {
 void GameDetailViewController::openRelatedList() {
   NavigationParameters navigation{CatalogueRequests::kRelated, model_->gameId(), "Game cùng thể loại"};
   navigation.write(*SettingsStore::standard());
-  auto* next = orv::toolkit::ScreenRegistry::main().create("GameTableViewController");
-  if (!next) return;
-  if (auto* nav = navigationController()) {
-    nav->pushViewController(next, true);
-  } else {
-    next->deleteLater();
-  }
+  pushScreen("GameTableViewController");
 }
 
 void GameDetailViewController::clickTaive() {

@@ -4,57 +4,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QResizeEvent>
 
-#include "client/ORVClient.h"
-#include "platform/SettingsStore.h"
-#include "platform/StringsTable.h"
-#include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
-#include "store/records/DetailParameters.h"
-#include "store/records/NavigationParameters.h"
 #include "store/screens/GridGameCell2.h"
 #include "store/screens/LazyCellView.h"
 #include "toolkit/NavigationController.h"
 #include "toolkit/ProgressOverlay.h"
-#include "toolkit/ScreenRegistry.h"
 #include "wire/ORVMessage.h"
-#include "wire/ORVRequest.h"
 
 namespace orv::store {
-namespace {
 
-const QColor kListGrey(230, 230, 230);  // 0.9 in each channel
-
-}  // namespace
-
-GameGridViewController::GameGridViewController(QWidget* parent) : BaseTableViewController(parent) {}
-
-GameGridViewController::~GameGridViewController() { removeMessageHandler(); }
+GameGridViewController::GameGridViewController(QWidget* parent)
+    : GameListScreen(GameListModel::Kind::Grid, kLogTag, kIdentifier, parent) {}
 
 void GameGridViewController::viewDidLoad() {
-  BaseTableViewController::viewDidLoad();
-  if (auto* plain = BaseTableViewController::tableView()) plain->hide();
-  setLogTag(kLogTag);
-  setObjectName(kIdentifier);
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kListGrey);
-  setPalette(palette);
-
-  const auto navigation = NavigationParameters::read(*SettingsStore::standard());
-  model_ = std::make_unique<GameListModel>(GameListModel::Kind::Grid, navigation);
-  logLine(2, model_->mode());
-
-  grid_ = new LazyCellView(this);
-  grid_->setObjectName("collectionView");
-  grid_->setGrid(QSize(GridGameCell2::kWidth, GridGameCell2::kHeight), 15);
-  grid_->setCellFactory([this](int item) { return cellForItem(item); });
-  connect(grid_, &LazyCellView::willDisplay, this, [this](int item, QWidget*) {
-    if (model_->wantsPageAtItem(item)) doRequest(model_->mode());
-  });
-  grid_->setGeometry(rect());
-
+  GameListScreen::viewDidLoad();
   if (model_->isSearch()) {
     navigationItem()->setTitleView(getSearchBar());
   } else {
@@ -64,21 +28,13 @@ void GameGridViewController::viewDidLoad() {
   if (auto* hud = overlay()) hud->raise();
 }
 
-void GameGridViewController::resizeEvent(QResizeEvent* event) {
-  BaseTableViewController::resizeEvent(event);
-  if (grid_) grid_->setGeometry(rect());
-  if (auto* hud = overlay()) hud->raise();
-}
-
-void GameGridViewController::setlbTitle(const std::string& title) {
-  std::string text = orv::localizedString(title);
-  if (text.empty()) text = title;
-  titleLabel_ = new QLabel(QString::fromStdString(text));
-  titleLabel_->setObjectName("lbTitle");
-  titleLabel_->setGeometry(0, 40, 320, 40);
-  titleLabel_->setAlignment(Qt::AlignCenter);
-  titleLabel_->setStyleSheet("color: rgb(230,230,230); font-size: 17px; font-weight: bold; background: transparent;");
-  navigationItem()->setTitleView(titleLabel_);
+void GameGridViewController::setUpCells(LazyCellView& grid) {
+  grid.setObjectName("collectionView");
+  grid.setGrid(QSize(GridGameCell2::kWidth, GridGameCell2::kHeight), 15);
+  grid.setCellFactory([this](int item) { return cellForItem(item); });
+  connect(&grid, &LazyCellView::willDisplay, this, [this](int item, QWidget*) {
+    if (model_->wantsPageAtItem(item)) doRequest(model_->mode());
+  });
 }
 
 QWidget* GameGridViewController::getSearchBar() {
@@ -111,7 +67,7 @@ QWidget* GameGridViewController::getSearchBar() {
 void GameGridViewController::searchBarSearchButtonClicked() {
   searchBar_->clearFocus();
   auto request = model_->search(searchBar_->text().toStdString());
-  grid_->reload(0);  // the previous search's games go at once
+  collectionView()->reload(0);  // the previous search's games go at once
   if (request) {
     send(request);
   } else {
@@ -131,43 +87,17 @@ void GameGridViewController::viewDidAppear(bool animated) {
   send(model_->resumeHeldSearch());
   // Back on top: the last cell may be in view already.
   const int last = static_cast<int>(model_->games().size()) - 1;
-  if (grid_->isIndexVisible(last) && model_->wantsPageAtItem(last)) doRequest(model_->mode());
+  if (collectionView()->isIndexVisible(last) && model_->wantsPageAtItem(last)) doRequest(model_->mode());
 }
 
 void GameGridViewController::viewDidDisappear(bool animated) {
-  BaseTableViewController::viewDidDisappear(animated);
-  removeMessageHandler();
-  model_->abandonOutstanding();
+  GameListScreen::viewDidDisappear(animated);
   stopAnimation();
 }
 
-void GameGridViewController::addMessageHandler() {
-  logLine(2, "ADD_MESSAGE_HANDLER");
-  if (registered_ || model_->mode().empty()) return;
-  try {
-    Config::sharedClient()->addMessageHandler(messageHandler(), model_->mode());
-    registered_ = true;
-  } catch (const std::logic_error& e) {
-    logLine(0, std::string("ADD_MESSAGE_HANDLER ") + e.what());
-  }
-}
-
-void GameGridViewController::removeMessageHandler() {
-  if (!registered_) return;
-  logLine(2, "REMOVE_MESSAGE_HANDLER");
-  Config::sharedClient()->removeMessageHandlerForCommand(model_->mode());
-  registered_ = false;
-}
-
-void GameGridViewController::doRequest(const std::string& command) { send(model_->doRequest(command)); }
-
 void GameGridViewController::send(const ORVRequestPtr& request) {
-  if (!request) return;
-  // A search typed during the slide in comes before viewDidAppear: the
-  // answer must find this screen registered.
-  addMessageHandler();
-  startAnimation();
-  Config::sharedClient()->sendRequest(request);
+  if (request) startAnimation();
+  GameListScreen::send(request);
 }
 
 void GameGridViewController::dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) {
@@ -178,7 +108,7 @@ void GameGridViewController::dispatchORVMessage(const std::shared_ptr<const ORVM
     return;
   }
   logLine(2, command);
-  QMetaObject::invokeMethod(this, [this, message] { handlePage(message); }, Qt::QueuedConnection);
+  GameListScreen::dispatchORVMessage(message);
 }
 
 void GameGridViewController::handlePage(const std::shared_ptr<const ORVMessage>& message) {
@@ -190,7 +120,7 @@ void GameGridViewController::handlePage(const std::shared_ptr<const ORVMessage>&
     logLine(1, "ERROR=====");
     return;
   }
-  if (update.appended > 0) grid_->setCount(static_cast<int>(model_->games().size()));
+  if (update.appended > 0) collectionView()->setCount(static_cast<int>(model_->games().size()));
 }
 
 QWidget* GameGridViewController::cellForItem(int item) {
@@ -207,17 +137,6 @@ QWidget* GameGridViewController::cellForItem(int item) {
     if (static_cast<size_t>(item) < list.size()) openDetailGame(list[static_cast<size_t>(item)]);
   });
   return cell;
-}
-
-void GameGridViewController::openDetailGame(const Game& game) {
-  DetailParameters::write(game);
-  auto* next = orv::toolkit::ScreenRegistry::main().create("GameDetailViewController");
-  if (!next) return;
-  if (auto* nav = navigationController()) {
-    nav->pushViewController(next, true);
-  } else {
-    next->deleteLater();
-  }
 }
 
 }  // namespace orv::store

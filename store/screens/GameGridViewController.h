@@ -13,61 +13,44 @@
 // Events, "a.reg"/"a.stt" answers and alert buttons behave as on the table
 // base, from which it derives; it offers no side-menu button.
 
-#include <QPointer>
 #include <memory>
-#include <string>
 
-#include "store/lists/GameListModel.h"
-#include "store/screens/BaseTableViewController.h"
+#include "store/screens/GameListScreen.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace orv::store {
 
-class LazyCellView;
-
-class GameGridViewController : public BaseTableViewController {
+class GameGridViewController : public GameListScreen {
   Q_OBJECT
  public:
   static constexpr const char* kLogTag = "GRID_CONTROLLER";
   static constexpr const char* kIdentifier = "GameGridViewController";
 
   explicit GameGridViewController(QWidget* parent = nullptr);
-  ~GameGridViewController() override;
 
-  const GameListModel& model() const { return *model_; }
-  LazyCellView* collectionView() const { return grid_; }
-  QLabel* titleLabel() const { return titleLabel_; }
+  LazyCellView* collectionView() const { return cells(); }
   QLineEdit* searchBar() const { return searchBar_; }
   QPushButton* searchCancelButton() const { return cancel_; }
 
-  void doRequest(const std::string& command);
   void searchBarSearchButtonClicked();
   void searchBarCancelButtonClicked();
-  void openDetailGame(const Game& game);
 
  protected:
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
   void viewDidDisappear(bool animated) override;
   void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
-  void resizeEvent(QResizeEvent* event) override;
+  void setUpCells(LazyCellView& cells) override;
+  void handlePage(const std::shared_ptr<const ORVMessage>& message) override;
+  // Shows the progress overlay while the request is out.
+  void send(const ORVRequestPtr& request) override;
 
  private:
-  void addMessageHandler();
-  void removeMessageHandler();
-  void setlbTitle(const std::string& title);
   QWidget* getSearchBar();
   QWidget* cellForItem(int item);
-  void send(const ORVRequestPtr& request);
-  void handlePage(const std::shared_ptr<const ORVMessage>& message);
 
-  std::unique_ptr<GameListModel> model_;
-  bool registered_ = false;
-  LazyCellView* grid_ = nullptr;
-  QLabel* titleLabel_ = nullptr;
   QLineEdit* searchBar_ = nullptr;
   QPushButton* cancel_ = nullptr;
 };

@@ -1,30 +1,21 @@
 #include "store/screens/GameTableViewController.h"
 
 #include <QAbstractButton>
-#include <QLabel>
 #include <QPainter>
-#include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 
 #include "client/ORVClient.h"
-#include "platform/SettingsStore.h"
-#include "platform/StringsTable.h"
 #include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
-#include "store/records/DetailParameters.h"
-#include "store/records/NavigationParameters.h"
 #include "store/screens/GameTableCell.h"
 #include "store/screens/LazyCellView.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/NavigationController.h"
 #include "toolkit/ProgressOverlay.h"
-#include "toolkit/ScreenRegistry.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "wire/ORVMessage.h"
-#include "wire/ORVRequest.h"
 
 namespace orv::store {
 namespace {
@@ -84,30 +75,14 @@ class PageDots : public QWidget {
 
 }  // namespace
 
-GameTableViewController::GameTableViewController(QWidget* parent) : BaseTableViewController(parent) {}
+GameTableViewController::GameTableViewController(QWidget* parent)
+    : GameListScreen(GameListModel::Kind::Table, kLogTag, kIdentifier, parent) {}
 
 GameTableViewController::~GameTableViewController() { removeMessageHandler(); }
 
 void GameTableViewController::viewDidLoad() {
-  BaseTableViewController::viewDidLoad();
-  if (auto* plain = BaseTableViewController::tableView()) plain->hide();
-  setLogTag(kLogTag);
-  setObjectName(kIdentifier);
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, QColor(230, 230, 230));
-  setPalette(palette);
-
-  model_ = std::make_unique<GameListModel>(GameListModel::Kind::Table,
-                                           NavigationParameters::read(*SettingsStore::standard()));
-  logLine(2, model_->mode());
-  table_ = new LazyCellView(this);
-  table_->setObjectName("tableView");
-  table_->setList(GameTableCell::kHeight);
-  table_->setCellFactory([this](int row) { return cellForRow(row); });
-  connect(table_, &LazyCellView::willDisplay, this, [this](int row, QWidget* cell) { willDisplayRow(row, cell); });
-  table_->setGeometry(rect());
-  table_->setCount(model_->rowCount());
+  GameListScreen::viewDidLoad();
+  gamesView()->setCount(model_->rowCount());
   setlbTitle(model_->title());
 
   // The subscription offer, decided once per run by the first home or list
@@ -123,22 +98,19 @@ void GameTableViewController::viewDidLoad() {
   if (auto* hud = overlay()) hud->raise();
 }
 
-void GameTableViewController::resizeEvent(QResizeEvent* event) {
-  BaseTableViewController::resizeEvent(event);
-  if (table_) table_->setGeometry(rect());
-  if (pageControl_) pageControl_->raise();
-  if (auto* hud = overlay()) hud->raise();
+void GameTableViewController::setUpCells(LazyCellView& table) {
+  table.setObjectName("tableView");
+  table.setList(GameTableCell::kHeight);
+  table.setCellFactory([this](int row) { return cellForRow(row); });
+  connect(&table, &LazyCellView::willDisplay, this, [this](int row, QWidget* cell) { willDisplayRow(row, cell); });
 }
 
-void GameTableViewController::setlbTitle(const std::string& title) {
-  std::string text = orv::localizedString(title);
-  if (text.empty()) text = title;
-  titleLabel_ = new QLabel(QString::fromStdString(text));
-  titleLabel_->setObjectName("lbTitle");
-  titleLabel_->setGeometry(0, 40, 320, 40);
-  titleLabel_->setAlignment(Qt::AlignCenter);
-  titleLabel_->setStyleSheet("color: rgb(230,230,230); font-size: 17px; font-weight: bold; background: transparent;");
-  navigationItem()->setTitleView(titleLabel_);
+void GameTableViewController::resizeEvent(QResizeEvent* event) {
+  GameListScreen::resizeEvent(event);
+  if (pageControl_) {
+    pageControl_->raise();
+    if (auto* hud = overlay()) hud->raise();
+  }
 }
 
 void GameTableViewController::viewDidAppear(bool animated) {
@@ -147,24 +119,7 @@ void GameTableViewController::viewDidAppear(bool animated) {
   for (const auto& request : model_->firstRequests()) send(request);
   // Back on top: the loading row may be in view already.
   const int loading = static_cast<int>(model_->games().size());
-  if (table_->isIndexVisible(loading) && model_->wantsPageAtLoadingRow()) doRequest(model_->mode());
-}
-
-void GameTableViewController::viewDidDisappear(bool animated) {
-  BaseTableViewController::viewDidDisappear(animated);
-  removeMessageHandler();
-  model_->abandonOutstanding();
-}
-
-void GameTableViewController::addMessageHandler() {
-  logLine(2, "ADD_MESSAGE_HANDLER");
-  if (registered_ || model_->mode().empty()) return;
-  try {
-    Config::sharedClient()->addMessageHandler(messageHandler(), model_->mode());
-    registered_ = true;
-  } catch (const std::logic_error& e) {
-    logLine(0, std::string("ADD_MESSAGE_HANDLER ") + e.what());
-  }
+  if (gamesView()->isIndexVisible(loading) && model_->wantsPageAtLoadingRow()) doRequest(model_->mode());
 }
 
 void GameTableViewController::removeMessageHandler() {
@@ -173,10 +128,7 @@ void GameTableViewController::removeMessageHandler() {
     holdsRegister_ = false;
     stopAnimation();
   }
-  if (!registered_) return;
-  logLine(2, "REMOVE_MESSAGE_HANDLER");
-  Config::sharedClient()->removeMessageHandlerForCommand(model_->mode());
-  registered_ = false;
+  GameListScreen::removeMessageHandler();
 }
 
 void GameTableViewController::alertViewClickedButtonAtIndex(orv::toolkit::AlertView& alert, int buttonIndex) {
@@ -192,14 +144,6 @@ void GameTableViewController::alertViewClickedButtonAtIndex(orv::toolkit::AlertV
   BaseTableViewController::alertViewClickedButtonAtIndex(alert, buttonIndex);
 }
 
-void GameTableViewController::doRequest(const std::string& command) { send(model_->doRequest(command)); }
-
-void GameTableViewController::send(const ORVRequestPtr& request) {
-  if (!request) return;
-  addMessageHandler();  // the answer must find this screen registered
-  Config::sharedClient()->sendRequest(request);
-}
-
 void GameTableViewController::dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) {
   if (!message) return;
   if (message->command() == CatalogueRequests::kSubscribe) {
@@ -210,7 +154,7 @@ void GameTableViewController::dispatchORVMessage(const std::shared_ptr<const ORV
     BaseTableViewController::dispatchORVMessage(message);
     return;
   }
-  QMetaObject::invokeMethod(this, [this, message] { handlePage(message); }, Qt::QueuedConnection);
+  GameListScreen::dispatchORVMessage(message);
 }
 
 void GameTableViewController::handlePage(const std::shared_ptr<const ORVMessage>& message) {
@@ -222,22 +166,22 @@ void GameTableViewController::handlePage(const std::shared_ptr<const ORVMessage>
   if (update.appended > 0) {
     // The loading row's place now holds the first new game.
     const int first = static_cast<int>(update.firstNew);
-    if (auto* cell = table_->cellAt(first); cell && cell->property("tag").toInt() == kLoadingTag) {
-      table_->dropCell(first);
+    if (auto* cell = gamesView()->cellAt(first); cell && cell->property("tag").toInt() == kLoadingTag) {
+      gamesView()->dropCell(first);
     }
   }
-  table_->setCount(model_->rowCount());
+  gamesView()->setCount(model_->rowCount());
 }
 
-void GameTableViewController::showNoData() { table_->setFooterView(makeEmptyCell()); }
+void GameTableViewController::showNoData() { gamesView()->setFooterView(makeEmptyCell()); }
 
 bool GameTableViewController::isShowingNoData() const {
-  return table_->footerView() && table_->footerView()->objectName() == "emptyCell";
+  return gamesView()->footerView() && gamesView()->footerView()->objectName() == "emptyCell";
 }
 
 QWidget* GameTableViewController::cellForRow(int row) {
   const auto& games = model_->games();
-  if (table_->count() > 0 && model_->isLoadingRow(row)) {
+  if (gamesView()->count() > 0 && model_->isLoadingRow(row)) {
     auto* loading = new LoadingCell;
     loading->setProperty("tag", kLoadingTag);
     return loading;
@@ -266,17 +210,6 @@ void GameTableViewController::downButtonClicked(int tag) {
   }
 }
 
-void GameTableViewController::openDetailGame(const Game& game) {
-  DetailParameters::write(game);
-  auto* next = orv::toolkit::ScreenRegistry::main().create("GameDetailViewController");
-  if (!next) return;
-  if (auto* nav = navigationController()) {
-    nav->pushViewController(next, true);
-  } else {
-    next->deleteLater();
-  }
-}
-
 void GameTableViewController::addHeader() {
   const auto& list = model_->banners();
   if (!scroller_) {
@@ -291,7 +224,7 @@ void GameTableViewController::addHeader() {
     content->setObjectName("ScrollerContent");
     scroller_->setWidget(content);
     connect(scroller_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { loadVisiblePages(); });
-    table_->setHeaderView(scroller_);
+    gamesView()->setHeaderView(scroller_);
     timer_ = new QTimer(this);
     timer_->setInterval(kSliderIntervalMs);
     connect(timer_, &QTimer::timeout, this, &GameTableViewController::onTimer);
@@ -338,7 +271,7 @@ void GameTableViewController::loadVisiblePages() {
   const int page = (scroller_->horizontalScrollBar()->value() + kSliderWidth / 2) / kSliderWidth;
   static_cast<PageDots*>(pageControl_)->setPages(static_cast<int>(banners_.size()), page);
   // The dots follow the header as the table scrolls.
-  pageControl_->move(0, kSliderHeight - 20 - table_->verticalScrollBar()->value());
+  pageControl_->move(0, kSliderHeight - 20 - gamesView()->verticalScrollBar()->value());
 }
 
 }  // namespace orv::store

@@ -15,20 +15,15 @@
 
 #include <QList>
 #include <memory>
-#include <string>
 
-#include "store/lists/GameListModel.h"
-#include "store/screens/BaseTableViewController.h"
+#include "store/screens/GameListScreen.h"
 
-class QLabel;
 class QScrollArea;
 class QTimer;
 
 namespace orv::store {
 
-class LazyCellView;
-
-class GameTableViewController : public BaseTableViewController {
+class GameTableViewController : public GameListScreen {
   Q_OBJECT
  public:
   static constexpr const char* kLogTag = "GameTableView";
@@ -38,16 +33,12 @@ class GameTableViewController : public BaseTableViewController {
   explicit GameTableViewController(QWidget* parent = nullptr);
   ~GameTableViewController() override;
 
-  const GameListModel& model() const { return *model_; }
-  LazyCellView* gamesView() const { return table_; }
+  LazyCellView* gamesView() const { return cells(); }
   QScrollArea* scroller() const { return scroller_; }
   QWidget* pageControl() const { return pageControl_; }
   QList<QWidget*> banners() const { return banners_; }
-  QLabel* titleLabel() const { return titleLabel_; }
   bool isShowingNoData() const;
 
-  void doRequest(const std::string& command);
-  void openDetailGame(const Game& game);
   void clickBanner(int tag);
   void downButtonClicked(int tag);
   void onTimer();
@@ -59,26 +50,20 @@ class GameTableViewController : public BaseTableViewController {
  protected:
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
-  void viewDidDisappear(bool animated) override;
   void dispatchORVMessage(const std::shared_ptr<const ORVMessage>& message) override;
   void resizeEvent(QResizeEvent* event) override;
+  void setUpCells(LazyCellView& cells) override;
+  void handlePage(const std::shared_ptr<const ORVMessage>& message) override;
+  // Also lets go of "a.reg" if the offer's answer is still awaited.
+  void removeMessageHandler() override;
 
  private:
-  void addMessageHandler();
-  void removeMessageHandler();
-  void setlbTitle(const std::string& title);
   QWidget* cellForRow(int row);
   void willDisplayRow(int row, QWidget* cell);
-  void send(const ORVRequestPtr& request);
-  void handlePage(const std::shared_ptr<const ORVMessage>& message);
   void addHeader();
   void showNoData();
 
-  std::unique_ptr<GameListModel> model_;
-  bool registered_ = false;
   bool holdsRegister_ = false;
-  LazyCellView* table_ = nullptr;
-  QLabel* titleLabel_ = nullptr;
   QScrollArea* scroller_ = nullptr;
   QWidget* pageControl_ = nullptr;
   QTimer* timer_ = nullptr;

@@ -1,10 +1,7 @@
 #include "store/screens/GridGameCell.h"
 
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QUrl>
 
 #include "store/models/StarRating.h"
 #include "store/records/Game.h"
@@ -22,29 +19,14 @@ constexpr int kStarsY = 164;
 
 }  // namespace
 
-GridGameCell::GridGameCell(QWidget* parent) : QWidget(parent) {
+GridGameCell::GridGameCell(QWidget* parent) : GameCard(QSize(kWidth, kHeight), 8, QColor(226, 230, 236), parent) {
   ensureStoreImages();
-  setFixedSize(kWidth, kHeight);
-  setCursor(Qt::PointingHandCursor);
-
-  thumb_ = new orv::toolkit::RemoteImageView(this);
-  thumb_->setObjectName("thumb");
-  thumb_->setGeometry(8, 8, 84, 84);
-  thumb_->setContentMode(orv::toolkit::RemoteImageView::ContentMode::AspectFill);
-
-  title_ = new QLabel(this);
-  title_->setObjectName("title");
-  title_->setGeometry(5, 98, 90, 34);
-  title_->setWordWrap(true);
-  title_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  title_->setStyleSheet("color: rgb(40,40,40); font-size: 12px; font-weight: bold;");
-
-  subtitle_ = new QLabel(this);
-  subtitle_->setObjectName("subtitle");
-  subtitle_->setGeometry(4, 134, 92, 26);
-  subtitle_->setWordWrap(true);
-  subtitle_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  subtitle_->setStyleSheet("color: rgb(140,140,140); font-size: 10px;");
+  thumb()->setGeometry(8, 8, 84, 84);
+  title()->setGeometry(5, 98, 90, 34);
+  title()->setStyleSheet("color: rgb(40,40,40); font-size: 12px; font-weight: bold;");
+  subtitle()->setGeometry(4, 134, 92, 26);
+  subtitle()->setWordWrap(true);
+  subtitle()->setStyleSheet("color: rgb(140,140,140); font-size: 10px;");
 
   emptyStars_ = new QLabel(this);
   emptyStars_->setGeometry(kStarsX, kStarsY, 4 * kStarStep + kStar, kStar);
@@ -69,15 +51,13 @@ GridGameCell::GridGameCell(QWidget* parent) : QWidget(parent) {
 }
 
 void GridGameCell::prepareForReuse() {
-  title_->setText("");
-  subtitle_->setText("");
+  title()->setText("");
+  subtitle()->setText("");
 }
 
 void GridGameCell::setGame(const Game& game) {
   prepareForReuse();
-  title_->setText(QString::fromStdString(game.name()));
-  subtitle_->setText(QString::fromStdString(game.code()));
-  thumb_->setImageURL(QUrl(QString::fromStdString(game.icon())));
+  showGame(game);
   for (int k = 1; k <= StarRating::kStars; ++k) {
     star(k)->setHidden(!StarRating::isStarVisible(k, game.ratingTotal()));
   }
@@ -87,21 +67,6 @@ int GridGameCell::visibleStarCount() const {
   int shown = 0;
   for (auto* s : stars_) shown += s->isHidden() ? 0 : 1;
   return shown;
-}
-
-void GridGameCell::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath card;
-  card.addRoundedRect(QRectF(0.5, 0.5, width() - 1.0, height() - 1.0), 8, 8);
-  p.fillPath(card, Qt::white);
-  p.setPen(QPen(QColor(226, 230, 236), 1));
-  p.drawPath(card);
-}
-
-void GridGameCell::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit tapped();
-  QWidget::mouseReleaseEvent(event);
 }
 
 }  // namespace orv::store

@@ -4,21 +4,13 @@
 // stars are drawn behind the five star views, so a hidden star reads as an
 // empty one.
 
-#include <QString>
-#include <QWidget>
 #include <array>
 
-class QLabel;
-
-namespace orv::toolkit {
-class RemoteImageView;
-}
+#include "store/screens/GameCard.h"
 
 namespace orv::store {
 
-class Game;
-
-class GridGameCell : public QWidget {
+class GridGameCell : public GameCard {
   Q_OBJECT
  public:
   static constexpr int kWidth = 100;
@@ -32,24 +24,11 @@ class GridGameCell : public QWidget {
   // Clears the texts before the cell shows another game.
   void prepareForReuse();
 
-  orv::toolkit::RemoteImageView* thumb() const { return thumb_; }
-  QLabel* title() const { return title_; }
-  QLabel* subtitle() const { return subtitle_; }
   // star(1) ... star(5).
   QLabel* star(int k) const { return stars_.at(static_cast<size_t>(k - 1)); }
   int visibleStarCount() const;
 
- signals:
-  void tapped();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
  private:
-  orv::toolkit::RemoteImageView* thumb_ = nullptr;
-  QLabel* title_ = nullptr;
-  QLabel* subtitle_ = nullptr;
   QLabel* emptyStars_ = nullptr;
   std::array<QLabel*, 5> stars_{};
 };

@@ -1,6 +1,7 @@
 # The side menu and the home screen, added to orv_store_screens, with the
 # store's own images as a Qt resource.
 target_sources(orv_store_screens PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/GameCard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridGameCell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridGameHeader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HomeViewController.cpp

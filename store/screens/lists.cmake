@@ -2,6 +2,7 @@
 target_sources(orv_store_screens PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/GameDetailViewController.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GameGridViewController.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GameListScreen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GameTableCell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GameTableViewController.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridGameCell2.cpp

@@ -9,10 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 
 #include "client/ORVEventHandler.h"
 #include "client/ORVEventType.h"
@@ -20,6 +17,7 @@
 #include "server/app/ReferenceServer.h"
 #include "server/app/ReferenceServerOptions.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/MessageCollector.h"
 #include "tests/support/LogCapture.h"
 #include "wire/ORVDataObject.h"
 #include "wire/ORVMessage.h"
@@ -46,27 +44,6 @@ class LoginOnConnection : public ORVEventHandler {
 
  private:
   std::weak_ptr<ORVClient> client_;
-};
-
-class Answers : public ORVMessageHandler {
- public:
-  void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    changed_.notify_all();
-  }
-  ORVMessagePtr next(std::chrono::milliseconds timeout = 5s) {
-    std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, timeout, [&] { return !messages_.empty(); })) return nullptr;
-    ORVMessagePtr m = messages_.front();
-    messages_.pop_front();
-    return m;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<ORVMessagePtr> messages_;
 };
 
 class ClientServerRestartTest : public ::testing::Test {
@@ -107,7 +84,7 @@ class ClientServerRestartTest : public ::testing::Test {
   std::filesystem::path dir_;
   std::unique_ptr<ReferenceServer> server_;
   std::shared_ptr<ORVClient> client_;
-  std::shared_ptr<Answers> answers_ = std::make_shared<Answers>();
+  std::shared_ptr<MessageCollector> answers_ = std::make_shared<MessageCollector>();
 };
 
 TEST_F(ClientServerRestartTest, FreshSessionAfterRestartLogsInAgainAndIsAnswered) {

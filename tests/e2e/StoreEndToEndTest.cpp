@@ -11,10 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -22,6 +19,7 @@
 #include "client/ORVMessageHandler.h"
 #include "server/store/CatalogueSeeder.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/MessageCollector.h"
 #include "wire/ORVDataArray.h"
 #include "wire/ORVMessage.h"
 #include "wire/ORVRequest.h"
@@ -35,36 +33,6 @@ using orv::server::ReferenceServerOptions;
 constexpr const char* kSubscribed = "84912000001";
 constexpr const char* kRenewalDue = "84912000098";
 constexpr const char* kNotRegistered = "84912000099";
-
-// Answers for the commands the test sends, in arrival order.
-class Answers : public ORVMessageHandler {
- public:
-  void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    changed_.notify_all();
-  }
-  ORVMessagePtr next(const std::string& command, std::chrono::milliseconds timeout = 5s) {
-    std::unique_lock lock(mutex_);
-    ORVMessagePtr found;
-    changed_.wait_for(lock, timeout, [&] {
-      for (auto it = messages_.begin(); it != messages_.end(); ++it) {
-        if ((*it)->command() == command) {
-          found = *it;
-          messages_.erase(it);
-          return true;
-        }
-      }
-      return false;
-    });
-    return found;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<ORVMessagePtr> messages_;
-};
 
 class StoreEndToEndTest : public ::testing::Test {
  protected:
@@ -91,7 +59,7 @@ class StoreEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(server_);
     client_ = ORVClient::client();
     events_ = orv::test::EventRecorder::attach(*client_);
-    answers_ = std::make_shared<Answers>();
+    answers_ = std::make_shared<orv::test::MessageCollector>();
     client_->connect("127.0.0.1", server_->sessionPort(), 5);
     ORVEventPtr connected = events_->waitFor(ORVEventTypeConnection);
     ASSERT_TRUE(connected);
@@ -147,7 +115,7 @@ class StoreEndToEndTest : public ::testing::Test {
   static inline ReferenceServer* server_ = nullptr;
   std::shared_ptr<ORVClient> client_;
   std::shared_ptr<orv::test::EventRecorder> events_;
-  std::shared_ptr<Answers> answers_;
+  std::shared_ptr<orv::test::MessageCollector> answers_;
   std::set<std::string> registered_;
 };
 

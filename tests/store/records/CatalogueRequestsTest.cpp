@@ -8,16 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <deque>
 #include <map>
-#include <mutex>
 #include <variant>
 
 #include "client/ORVClient.h"
 #include "client/ORVMessageHandler.h"
 #include "store/records/CatalogueAnswer.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/MessageCollector.h"
 #include "tests/support/LocalReferenceServer.h"
 #include "wire/ORVDataArray.h"
 #include "wire/ORVMessage.h"
@@ -93,36 +91,6 @@ TEST(CatalogueRequestsTest, ListPagePicksTheFamilyOfTheNavigationCommand) {
   EXPECT_FALSE(CatalogueRequests::listPage("", 0, 0, ""));
 }
 
-// Answers by command, in arrival order.
-class Answers : public ORVMessageHandler {
- public:
-  void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    changed_.notify_all();
-  }
-  ORVMessagePtr next(const std::string& command) {
-    std::unique_lock lock(mutex_);
-    ORVMessagePtr found;
-    changed_.wait_for(lock, 5s, [&] {
-      for (auto it = messages_.begin(); it != messages_.end(); ++it) {
-        if ((*it)->command() == command) {
-          found = *it;
-          messages_.erase(it);
-          return true;
-        }
-      }
-      return false;
-    });
-    return found;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<ORVMessagePtr> messages_;
-};
-
 class CatalogueRequestsServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = orv::test::LocalReferenceServer::start().release(); }
@@ -158,7 +126,7 @@ class CatalogueRequestsServerTest : public ::testing::Test {
   static inline orv::test::LocalReferenceServer* server_ = nullptr;
   std::shared_ptr<ORVClient> client_;
   std::shared_ptr<orv::test::EventRecorder> events_;
-  std::shared_ptr<Answers> answers_ = std::make_shared<Answers>();
+  std::shared_ptr<orv::test::MessageCollector> answers_ = std::make_shared<orv::test::MessageCollector>();
   std::set<std::string> registered_;
 };
 

@@ -8,7 +8,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "platform/StringsTable.h"
 #include "server/app/ReferenceServer.h"
 #include "store/records/DetailParameters.h"
 #include "store/records/NavigationParameters.h"
@@ -17,13 +16,10 @@
 #include "store/screens/GameTableCell.h"
 #include "store/screens/GameTableViewController.h"
 #include "store/screens/GridGameCell2.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LazyCellView.h"
 #include "store/screens/OtherGame.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/store/screens/GameScreensSupport.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/image/RemoteImageView.h"
 #include "tests/support/ScreenshotFolder.h"
 
@@ -129,20 +125,15 @@ TEST_F(GameScreensScreenshots, Detail) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
-  ::testing::InitGoogleTest(&argc, argv);
-  gServer = orv::test::LocalReferenceServer::start();
-  if (gServer) {
-    const auto error = orv::test::connectStore(*gServer);
-    if (!error.empty()) return 2;
-  }
-  const int result = RUN_ALL_TESTS();
-  Config::sharedClient()->disconnect();
-  gServer.reset();
-  return result;
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] {
+    gServer = orv::test::LocalReferenceServer::start();
+    if (gServer) {
+      const auto error = orv::test::connectStore(*gServer);
+      if (!error.empty()) return 2;
+    }
+    const int result = RUN_ALL_TESTS();
+    Config::sharedClient()->disconnect();
+    gServer.reset();
+    return result;
+  });
 }

@@ -18,14 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "client/ORVClient.h"
-#include "platform/SettingsStore.h"
 #include "server/session/SessionServer.h"
 #include "server/store/Catalogue.h"
 #include "server/store/StoreCommands.h"
 #include "store/Config.h"
-#include "tests/support/EventRecorder.h"
-#include "tests/support/LocalReferenceServer.h"
+#include "tests/store/screens/StoreSessionSupport.h"
 #include "toolkit/NavigationController.h"
 #include "toolkit/ViewController.h"
 #include "wire/ORVDataObject.h"
@@ -140,29 +137,6 @@ inline bool addGames(orv::server::Catalogue& catalogue) {
   for (int i = 1; i <= 10; ++i) add("Mười Điểm " + std::to_string(i), kTenCategory, i);
   for (int i = 1; i <= kHeroCount; ++i) add("Siêu Anh Hùng " + std::to_string(i), kHeroCategory, 20 + i);
   return catalogue.insertCatalogue(categories, games, {});
-}
-
-// Points the store at `server` and logs the shared client in; "" or why not.
-inline std::string connectStore(LocalReferenceServer& server) {
-  orv::store::StoreDeployment deployment;
-  deployment.sessionHost = "127.0.0.1";
-  deployment.sessionPort = server.sessionPort();
-  deployment.apiBase = server.httpBase();
-  deployment.mediaBase = server.httpBase() + "/media/";
-  deployment.registerBase = server.httpBase();
-  deployment.shareBase = server.httpBase();
-  orv::store::Config::setDeployment(deployment);
-  orv::SettingsStore::useStandardFile(server.folder() / "settings.json");
-  auto client = orv::store::Config::sharedClient();
-  auto events = EventRecorder::attach(*client);
-  client->connect("127.0.0.1", server.sessionPort(), 5);
-  auto connected = events->waitFor(ORVEventTypeConnection);
-  const bool* success = connected ? connected->parameter<bool>("success") : nullptr;
-  if (!success || !*success) return "no connection";
-  client->sendRequest(ORVRequest::loginRequestWithZone(orv::store::Config::kZone, "", ""));
-  if (!events->waitFor(ORVEventTypeLogin)) return "no login";
-  for (int32_t type : {0, 1, 2, 3, 5, 6, 7}) client->removeEventHandler(events, type);
-  return {};
 }
 
 // A phone-sized window with a navigation stack over an empty first screen.

@@ -14,7 +14,6 @@
 #include <QTextEdit>
 
 #include "platform/Application.h"
-#include "platform/StringsTable.h"
 #include "server/app/ReferenceServer.h"
 #include "store/records/DetailParameters.h"
 #include "store/records/NavigationParameters.h"
@@ -22,16 +21,13 @@
 #include "store/screens/GameTableCell.h"
 #include "store/screens/GameTableViewController.h"
 #include "store/screens/GridGameCell2.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LazyCellView.h"
 #include "store/screens/LoginViewController2.h"
 #include "store/screens/OtherGame.h"
 #include "store/screens/RatingStars.h"
 #include "store/screens/ShareSheet.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/store/screens/GameScreensSupport.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/image/RemoteImageView.h"
 
 namespace {
@@ -398,25 +394,20 @@ TEST_F(GameScreensTest, ShareFreeGamesOnly) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
-  ::testing::InitGoogleTest(&argc, argv);
-  gServer = orv::test::LocalReferenceServer::start();
-  if (gServer) {
-    if (!orv::test::addGames(*gServer->server().catalogue())) return 2;
-    gTap = new orv::test::ServerTap(*gServer->server().catalogue(), gServer->server().sessionServer());
-    const auto error = orv::test::connectStore(*gServer);
-    if (!error.empty()) {
-      fprintf(stderr, "store: %s\n", error.c_str());
-      return 2;
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] {
+    gServer = orv::test::LocalReferenceServer::start();
+    if (gServer) {
+      if (!orv::test::addGames(*gServer->server().catalogue())) return 2;
+      gTap = new orv::test::ServerTap(*gServer->server().catalogue(), gServer->server().sessionServer());
+      const auto error = orv::test::connectStore(*gServer);
+      if (!error.empty()) {
+        fprintf(stderr, "store: %s\n", error.c_str());
+        return 2;
+      }
     }
-  }
-  const int result = RUN_ALL_TESTS();
-  Config::sharedClient()->disconnect();
-  gServer.reset();
-  return result;
+    const int result = RUN_ALL_TESTS();
+    Config::sharedClient()->disconnect();
+    gServer.reset();
+    return result;
+  });
 }

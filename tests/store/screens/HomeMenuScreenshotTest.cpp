@@ -32,7 +32,7 @@ using orv::toolkit::SlidingNavigationStack;
 
 const QString kShots = QString::fromStdString(orv::test::screenshotFolder().string() + "/");
 
-class HomeMenuScreenshotTest : public ::testing::Test {
+class HomeMenuScreenshotTest : public orv::test::StoreWindowTest {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(orv::test::connectStore(server_), ""); }
   static void TearDownTestSuite() {
@@ -45,17 +45,7 @@ class HomeMenuScreenshotTest : public ::testing::Test {
     Config::setMsisdn(msisdn);
     Config::setMsisdnStatus(status);
     Config::setIsShowingDialogRegister(true);
-    closeStore();
-    home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack;
-    window_.reset(stack_);
-    menu_ = new LeftMenuViewController;
-    stack_->setLeftMenu(menu_);
-    stack_->resize(320, 568);
-    stack_->show();
-    // The home screen goes on once the stack has its size (a root given to
-    // the constructor keeps the size of the stack's content before layout).
-    stack_->setViewControllers({home_}, false);
+    presentStore();
   }
 
   // True once every banner and every visible game card shows its picture.
@@ -88,16 +78,6 @@ class HomeMenuScreenshotTest : public ::testing::Test {
   }
 
   static inline std::unique_ptr<orv::test::LocalReferenceServer> server_;
-  // Hides the window first, so its screens disappear as they would on a phone.
-  void closeStore() {
-    if (window_) window_->hide();
-    window_.reset();
-  }
-
-  std::unique_ptr<SlidingNavigationStack> window_;  // the window
-  HomeViewController* home_ = nullptr;
-  SlidingNavigationStack* stack_ = nullptr;
-  LeftMenuViewController* menu_ = nullptr;
 };
 
 TEST_F(HomeMenuScreenshotTest, HomeAndMenus) {

@@ -92,7 +92,7 @@ void clickRow(LeftMenuViewController& menu, int row) {
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
-class HomeMenuTest : public ::testing::Test {
+class HomeMenuTest : public orv::test::StoreWindowTest {
  protected:
   static void SetUpTestSuite() {
     char pattern[] = "/tmp/orv-home-menu-XXXXXX";
@@ -118,22 +118,6 @@ class HomeMenuTest : public ::testing::Test {
     closeStore();
   }
 
-  // The store as the sign-in screen presents it: the stack with the home
-  // screen first and the menu on the left, in a 320 x 568 window.
-  void presentStore() {
-    closeStore();
-    home_ = new HomeViewController;
-    stack_ = new SlidingNavigationStack;
-    window_.reset(stack_);
-    menu_ = new LeftMenuViewController;
-    stack_->setLeftMenu(menu_);
-    stack_->resize(320, 568);
-    stack_->show();
-    // The home screen goes on once the stack has its size (a root given to
-    // the constructor keeps the size of the stack's content before layout).
-    stack_->setViewControllers({home_}, false);
-  }
-
   void openMenu() {
     bool opened = false;
     stack_->openMenu(SlidingNavigationStack::Left, [&] { opened = true; });
@@ -142,16 +126,6 @@ class HomeMenuTest : public ::testing::Test {
 
   static inline std::filesystem::path dir_;
   static inline std::unique_ptr<orv::test::LocalReferenceServer> server_;
-  // Hides the window first, so its screens disappear as they would on a phone.
-  void closeStore() {
-    if (window_) window_->hide();
-    window_.reset();
-  }
-
-  std::unique_ptr<SlidingNavigationStack> window_;  // the window
-  HomeViewController* home_ = nullptr;
-  SlidingNavigationStack* stack_ = nullptr;
-  LeftMenuViewController* menu_ = nullptr;
 };
 
 TEST_F(HomeMenuTest, MenuRowsByNumberAndStatus) {

@@ -1,21 +1,18 @@
 #pragma once
 // Shared set-up of the home and menu suites: a reference server on loopback
-// (optionally over a catalogue the suite built), the shared client connected
-// and logged into the zone, the settings store in a temporary file, and a
-// phone-sized window holding the sliding navigation stack.
+// (optionally over a catalogue the suite built) with the shared client
+// logged in, and the store window as the sign-in screen presents it.
 
-#include <QApplication>
-#include <QTest>
-#include <filesystem>
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "client/ORVClient.h"
-#include "platform/SettingsStore.h"
-#include "store/Config.h"
-#include "tests/support/EventRecorder.h"
-#include "tests/support/LocalReferenceServer.h"
-#include "wire/ORVRequest.h"
+#include "store/screens/HomeViewController.h"
+#include "store/screens/LeftMenuViewController.h"
+#include "tests/store/screens/StoreSessionSupport.h"
+#include "toolkit/SlidingNavigationStack.h"
 
 namespace orv::test {
 
@@ -25,26 +22,37 @@ inline std::string connectStore(std::unique_ptr<LocalReferenceServer>& server,
                                 const std::vector<std::string>& options = {}) {
   server = LocalReferenceServer::start(options);
   if (!server) return "server: " + LocalReferenceServer::lastError();
-  orv::store::StoreDeployment deployment;
-  deployment.sessionHost = "127.0.0.1";
-  deployment.sessionPort = server->sessionPort();
-  deployment.apiBase = server->httpBase();
-  deployment.mediaBase = server->httpBase() + "/media/";
-  deployment.registerBase = server->httpBase();
-  deployment.shareBase = server->httpBase();
-  orv::store::Config::setDeployment(deployment);
-  orv::SettingsStore::useStandardFile(server->folder() / "settings.json");
-
-  auto client = orv::store::Config::sharedClient();
-  auto events = EventRecorder::attach(*client);
-  client->connect("127.0.0.1", server->sessionPort(), 5);
-  auto connected = events->waitFor(ORVEventTypeConnection);
-  const bool* success = connected ? connected->parameter<bool>("success") : nullptr;
-  if (!success || !*success) return "no connection";
-  client->sendRequest(ORVRequest::loginRequestWithZone(orv::store::Config::kZone, "", ""));
-  if (!events->waitFor(ORVEventTypeLogin)) return "no login";
-  for (int32_t type : {0, 1, 2, 3, 5, 6, 7}) client->removeEventHandler(events, type);
-  return {};
+  return connectStore(*server);
 }
+
+// A suite that shows the store window: the stack with the home screen first
+// and the menu on the left, in a 320 x 568 window.
+class StoreWindowTest : public ::testing::Test {
+ protected:
+  void presentStore() {
+    closeStore();
+    home_ = new orv::store::HomeViewController;
+    stack_ = new orv::toolkit::SlidingNavigationStack;
+    window_.reset(stack_);
+    menu_ = new orv::store::LeftMenuViewController;
+    stack_->setLeftMenu(menu_);
+    stack_->resize(320, 568);
+    stack_->show();
+    // The home screen goes on once the stack has its size (a root given to
+    // the constructor keeps the size of the stack's content before layout).
+    stack_->setViewControllers({home_}, false);
+  }
+
+  // Hides the window first, so its screens disappear as they would on a phone.
+  void closeStore() {
+    if (window_) window_->hide();
+    window_.reset();
+  }
+
+  std::unique_ptr<orv::toolkit::SlidingNavigationStack> window_;  // the window
+  orv::store::HomeViewController* home_ = nullptr;
+  orv::toolkit::SlidingNavigationStack* stack_ = nullptr;
+  orv::store::LeftMenuViewController* menu_ = nullptr;
+};
 
 }  // namespace orv::test

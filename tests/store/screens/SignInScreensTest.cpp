@@ -24,14 +24,12 @@
 #include "store/Config.h"
 #include "store/records/CatalogueRequests.h"
 #include "store/screens/BaseTableViewController.h"
-#include "store/screens/GuiMainQueue.h"
 #include "store/screens/LoginViewController2.h"
 #include "store/screens/SignInForm.h"
-#include "store/screens/StoreScreens.h"
 #include "tests/support/FaultProxy.h"
+#include "tests/store/screens/StoreSessionSupport.h"
 #include "tests/support/LocalReferenceServer.h"
 #include "toolkit/AlertView.h"
-#include "toolkit/AnimationSettings.h"
 #include "toolkit/NavigationController.h"
 #include "toolkit/SlidingNavigationStack.h"
 #include "wire/ORVRequest.h"
@@ -463,12 +461,5 @@ TEST_F(SignInScreensTest, StatusAndRegistrationAnswersOnBothBases) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  orv::toolkit::AnimationSettings::setSpeed(0);
-  orv::store::GuiMainQueue::installIfNone();
-  orv::loadLocalizedStrings(std::filesystem::path(ORV_SOURCE_DIR) / "store/resources/strings.vi.json");
-  orv::store::registerStoreScreens();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return orv::test::runScreenSuite(argc, argv, ORV_SOURCE_DIR, [] { return RUN_ALL_TESTS(); });
 }
