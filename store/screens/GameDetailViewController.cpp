@@ -303,7 +303,6 @@ void GameDetailViewController::loadSliderImage() {
   gallery_->viewport()->setAutoFillBackground(false);
   auto* content = new QWidget;
   content->setObjectName("galleryContent");
-  content->setAttribute(Qt::WA_TranslucentBackground);
   orv::log("GameDetailViewController::loadSliderImage", "Link-- " + std::to_string(model_->game().id()));
   const auto pictures = model_->galleryPictures();
   if (!pictures.empty()) {
@@ -339,7 +338,6 @@ void GameDetailViewController::showOtherGame(size_t firstNew) {
   if (!otherContent_) {
     otherContent_ = new QWidget;
     otherContent_->setObjectName("otherContent");
-    otherContent_->setAttribute(Qt::WA_TranslucentBackground);
     sOtherGame_->setWidget(otherContent_);
   }
   const Rect size = GameDetailModel::stripContent(games.size());

@@ -13,7 +13,6 @@ LazyCellView::LazyCellView(QWidget* parent) : QScrollArea(parent), content_(new 
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setWidgetResizable(false);
   content_->setObjectName("lazyContent");
-  content_->setAttribute(Qt::WA_TranslucentBackground);
   setWidget(content_);
   viewport()->setAutoFillBackground(false);
   content_->setAutoFillBackground(false);

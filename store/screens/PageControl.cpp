@@ -7,7 +7,6 @@ namespace orv::store {
 
 PageControl::PageControl(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void PageControl::setNumberOfPages(int pages) {
