@@ -221,15 +221,27 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     // stream may refill its buffer while the element is read, so there the
     // key is first copied into the scratch string.
     std::string_view key;
-    if (!input.readStringView(key, keyScratch)) return false;
-    if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
-      keyScratch.assign(key);
-      key = keyScratch;
+    uint64_t print;
+    uint64_t keyBytes;
+    if (input.readShortAsciiKey(key, keyBytes)) {
+      // Fast path: the key's check and fingerprint came from one load.
+      print = ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size());
+      if (!input.viewsStayValid()) {
+        keyScratch.assign(key);
+        key = keyScratch;
+      }
+    } else {
+      // Slow path: any key, validated in full.
+      if (!input.readStringView(key, keyScratch)) return false;
+      if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
+        keyScratch.assign(key);
+        key = keyScratch;
+      }
+      print = ORVKeyIndex::fingerprint(key);
     }
     int32_t tag = input.readTag();
     // The repeat check comes before the element is read, so the element
     // sinks below stay small enough to be inlined into the read.
-    const uint64_t print = ORVKeyIndex::fingerprint(key);
     const uint64_t printBit = uint64_t{1} << ((print * 0x9E3779B97F4A7C15ull) >> 58);
     int64_t pos = -1;
     if (!keyIndex.empty()) {

@@ -56,6 +56,11 @@ class ORVKeyIndex {
     return word | length;
   }
 
+  // fingerprint() of a key of at most seven bytes given as one word, its
+  // first byte lowest and the bytes past the key zero (see
+  // ORVCodedInputStream::readShortAsciiKey).
+  static uint64_t fingerprintOfShortKey(uint64_t bytes, size_t n) { return bytes | static_cast<uint64_t>(n) << 56; }
+
   bool empty() const { return slots_.empty(); }
   void clear() { slots_.clear(); }
 
