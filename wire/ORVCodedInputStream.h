@@ -64,9 +64,10 @@ class ORVCodedInputStream {
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
-  // Int32 values below 2^14 (counts, ids, prices) are decoded inline.
+  // Int32 values below 2^21 (counts, ids, prices, download counts) are
+  // decoded inline when three bytes are buffered.
   bool readInt32(int32_t& value) {
-    if (bufferSize_ - bufferPos_ >= 2) {
+    if (bufferSize_ - bufferPos_ >= 3) {
       const uint8_t* p = buffer_ + bufferPos_;
       if (p[0] < 0x80) {
         value = p[0];
@@ -76,6 +77,11 @@ class ORVCodedInputStream {
       if (p[1] < 0x80) {
         value = static_cast<int32_t>((p[0] & 0x7Fu) | static_cast<uint32_t>(p[1]) << 7);
         bufferPos_ += 2;
+        return true;
+      }
+      if (p[2] < 0x80) {
+        value = static_cast<int32_t>((p[0] & 0x7Fu) | (p[1] & 0x7Fu) << 7 | static_cast<uint32_t>(p[2]) << 14);
+        bufferPos_ += 3;
         return true;
       }
     }
