@@ -209,7 +209,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   // While the object is small, a repeated key is found by comparing one
   // fingerprint word per entry rather than the keys themselves, and only
-  // when the key's bit in a 64-bit summary of the fingerprints seen is set
+  // when the key's bits in a 64-bit summary of the fingerprints seen are set
   // (so a fresh key is usually accepted without any scan).
   uint64_t fingerprints[ORVKeyIndex::kLinearLimit];
   uint64_t seenBits = 0;
@@ -242,11 +242,14 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     int32_t tag = input.readTag();
     // The repeat check comes before the element is read, so the element
     // sinks below stay small enough to be inlined into the read.
-    const uint64_t printBit = uint64_t{1} << ((print * 0x9E3779B97F4A7C15ull) >> 58);
+    // Two bits per key (from two parts of one hash), so with a dozen keys
+    // seen a new key still rarely finds both of its bits set.
+    const uint64_t hash = print * 0x9E3779B97F4A7C15ull;
+    const uint64_t printBits = uint64_t{1} << (hash >> 58) | uint64_t{1} << ((hash >> 52) & 63);
     int64_t pos = -1;
     if (!keyIndex.empty()) {
       pos = keyIndex.find(key, keyAt);
-    } else if ((seenBits & printBit) != 0) {
+    } else if ((seenBits & printBits) == printBits) {
       for (size_t k = 0; k < entries.size(); ++k) {
         if (fingerprints[k] == print &&
             (key.size() <= ORVKeyIndex::kFingerprintBytes || sameKey(entries[k].first, key))) {
@@ -281,7 +284,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     const size_t n = entries.size();
     if (n <= ORVKeyIndex::kLinearLimit) {
       fingerprints[n - 1] = print;
-      seenBits |= printBit;
+      seenBits |= printBits;
     } else if (keyIndex.empty()) {
       keyIndex.rebuild(n, keyAt);
     } else {
