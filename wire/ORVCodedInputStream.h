@@ -64,9 +64,10 @@ class ORVCodedInputStream {
   bool checkLastTagWas(int32_t value) const { return lastTag_ == value; }
 
   bool readBool(bool& value);
-  // Int32 values below 2^14 (counts, ids, prices) are decoded inline.
+  // Int32 values below 2^21 (counts, ids, prices, download counts) are
+  // decoded inline when three bytes are buffered.
   bool readInt32(int32_t& value) {
-    if (bufferSize_ - bufferPos_ >= 2) {
+    if (bufferSize_ - bufferPos_ >= 3) {
       const uint8_t* p = buffer_ + bufferPos_;
       if (p[0] < 0x80) {
         value = p[0];
@@ -76,6 +77,11 @@ class ORVCodedInputStream {
       if (p[1] < 0x80) {
         value = static_cast<int32_t>((p[0] & 0x7Fu) | static_cast<uint32_t>(p[1]) << 7);
         bufferPos_ += 2;
+        return true;
+      }
+      if (p[2] < 0x80) {
+        value = static_cast<int32_t>((p[0] & 0x7Fu) | (p[1] & 0x7Fu) << 7 | static_cast<uint32_t>(p[2]) << 14);
+        bufferPos_ += 3;
         return true;
       }
     }
@@ -114,9 +120,40 @@ class ORVCodedInputStream {
     }
     return readStringViewSlow(view, scratch);
   }
+  // Fast path for object keys (nearly all are short ASCII): a key of at most
+  // seven bytes with eight bytes buffered after its length byte. One load
+  // gives its bytes, masked to the key's length in `bytes` (first byte
+  // lowest), and the ASCII check is one test of that word. False, having
+  // read nothing, when the fast path does not apply (longer or non-ASCII
+  // key, end of buffer, other byte order): read the key with readStringView.
+  bool readShortAsciiKey(std::string_view& key, uint64_t& bytes) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (bufferSize_ - bufferPos_ >= 9) {
+        const uint8_t* p = buffer_ + bufferPos_;
+        const uint32_t n = p[0];
+        if (n < 8) {
+          uint64_t word;
+          std::memcpy(&word, p + 1, 8);
+          word &= (uint64_t{1} << (8 * n)) - 1;
+          if ((word & 0x8080808080808080ull) == 0) {
+            key = std::string_view(reinterpret_cast<const char*>(p + 1), n);
+            bytes = word;
+            bufferPos_ += static_cast<int32_t>(n) + 1;
+            return true;
+          }
+        }
+      }
+    }
+    return false;
+  }
   // In memory mode the buffer is the caller's bytes and never refilled, so a
   // view from readStringView stays valid across later reads.
   bool viewsStayValid() const { return input_ == nullptr; }
+  // True when views from readStringView / readDataView lie in the shared
+  // buffer and may be borrowed by parsed values: a stream over a shared
+  // buffer is in memory mode, where a view never falls back to the scratch
+  // copy (a run past the end fails instead).
+  bool viewsAreShared() const { return shared_ != nullptr; }
   // The shared buffer this stream reads, or null (caller's span, byte stream).
   const ORVInputBufferPtr& sharedBuffer() const { return shared_; }
   // The shared input whose arena this stream holds (see ORVParsedInput), or

@@ -209,64 +209,87 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
   auto keyAt = [&entries](size_t i) -> std::string_view { return entries[i].first; };
   // While the object is small, a repeated key is found by comparing one
   // fingerprint word per entry rather than the keys themselves, and only
-  // when the key's bit in a 64-bit summary of the fingerprints seen is set
+  // when the key's bits in a 64-bit summary of the fingerprints seen are set
   // (so a fresh key is usually accepted without any scan).
   uint64_t fingerprints[ORVKeyIndex::kLinearLimit];
   uint64_t seenBits = 0;
+  // Holds a key only in byte-stream mode (see below); kept across entries so
+  // it is not made and destroyed per key.
+  std::string keyScratch;
   for (uint32_t i = 0; i < count; ++i) {
     // The key stays a view into the input until its entry is made. A byte
     // stream may refill its buffer while the element is read, so there the
     // key is first copied into the scratch string.
     std::string_view key;
-    std::string keyScratch;
-    if (!input.readStringView(key, keyScratch)) return false;
-    if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
-      keyScratch.assign(key);
-      key = keyScratch;
+    uint64_t print;
+    uint64_t keyBytes;
+    if (input.readShortAsciiKey(key, keyBytes)) {
+      // Fast path: the key's check and fingerprint came from one load.
+      print = ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size());
+      if (!input.viewsStayValid()) {
+        keyScratch.assign(key);
+        key = keyScratch;
+      }
+    } else {
+      // Slow path: any key, validated in full.
+      if (!input.readStringView(key, keyScratch)) return false;
+      if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
+        keyScratch.assign(key);
+        key = keyScratch;
+      }
+      print = ORVKeyIndex::fingerprint(key);
     }
     int32_t tag = input.readTag();
-    const uint64_t print = ORVKeyIndex::fingerprint(key);
-    const uint64_t printBit = uint64_t{1} << ((print * 0x9E3779B97F4A7C15ull) >> 58);
-    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
-      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
-      int64_t pos = -1;
-      if (keyIndex.empty()) {
-        const size_t scan = (seenBits & printBit) != 0 ? entries.size() : 0;
-        for (size_t k = 0; k < scan; ++k) {
-          if (fingerprints[k] == print &&
-              (key.size() <= ORVKeyIndex::kFingerprintBytes || sameKey(entries[k].first, key))) {
-            pos = static_cast<int64_t>(k);
-            break;
-          }
+    // The repeat check comes before the element is read, so the element
+    // sinks below stay small enough to be inlined into the read.
+    // Two bits per key (from two parts of one hash), so with a dozen keys
+    // seen a new key still rarely finds both of its bits set.
+    const uint64_t hash = print * 0x9E3779B97F4A7C15ull;
+    const uint64_t printBits = uint64_t{1} << (hash >> 58) | uint64_t{1} << ((hash >> 52) & 63);
+    int64_t pos = -1;
+    if (!keyIndex.empty()) {
+      pos = keyIndex.find(key, keyAt);
+    } else if ((seenBits & printBits) == printBits) {
+      for (size_t k = 0; k < entries.size(); ++k) {
+        if (fingerprints[k] == print &&
+            (key.size() <= ORVKeyIndex::kFingerprintBytes || sameKey(entries[k].first, key))) {
+          pos = static_cast<int64_t>(k);
+          break;
         }
-      } else {
-        pos = keyIndex.find(key, keyAt);
       }
-      if (pos >= 0) {
-        // A key read again keeps its first position and takes the later value.
-        Entry& entry = entries[static_cast<size_t>(pos)];
+    }
+
+    if (pos >= 0) {
+      // Rare: a key read again keeps its first position and takes the later
+      // value.
+      Entry& entry = entries[static_cast<size_t>(pos)];
+      bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
         entriesSize -= entry.second.serializedSize();
         entry.second = ORVDataElement(index, std::forward<decltype(value)>(value));
-        entriesSize += entry.second.template serializedSizeOf<kType>();
-        return;
-      }
+        entriesSize += entry.second.serializedSize();
+      });
+      if (!ok) return false;
+      continue;
+    }
+
+    // Usual case: a new key, its entry built in place.
+    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
+      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
       Entry& entry = entries.emplace_back(std::piecewise_construct,
                                           std::forward_as_tuple(ORVElementReader::run<char>(input, key)),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
       entriesSize += ORVVarint32Size(key.size()) + key.size() + entry.second.template serializedSizeOf<kType>();
-      size_t n = entries.size();
-      if (n <= ORVKeyIndex::kLinearLimit) {
-        fingerprints[n - 1] = print;
-        seenBits |= printBit;
-      } else {
-        if (keyIndex.empty()) {
-          keyIndex.rebuild(n, keyAt);
-        } else {
-          keyIndex.insert(entry.first, static_cast<uint32_t>(n - 1), keyAt);
-        }
-      }
     });
     if (!ok) return false;
+    const size_t n = entries.size();
+    if (n <= ORVKeyIndex::kLinearLimit) {
+      fingerprints[n - 1] = print;
+      seenBits |= printBits;
+    } else if (keyIndex.empty()) {
+      keyIndex.rebuild(n, keyAt);
+    } else {
+      keyIndex.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
+    }
   }
   auto object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
   object->sharedBuffer_ = input.sharedBuffer();

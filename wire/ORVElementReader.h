@@ -7,6 +7,7 @@
 // %d" under the caller's operation name; a payload that cannot be read fails
 // silently.
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -32,11 +33,13 @@ class ORVElementReader {
   static bool read(ORVCodedInputStream& input, int32_t tag, std::string_view operation, Sink&& sink);
 
   // A run over bytes of the stream: borrowed when the stream reads a shared
-  // buffer (and the view lies in it, not in a scratch copy), else owned.
+  // buffer (its views always lie in it), else owned.
   template <typename T>
   static ORVRun<T> run(const ORVCodedInputStream& input, typename ORVRun<T>::View view) {
-    const ORVInputBufferPtr& shared = input.sharedBuffer();
-    if (shared && shared->contains(view.data(), view.size())) return ORVRun<T>::borrow(view);
+    if (input.viewsAreShared()) {
+      assert(input.sharedBuffer()->contains(view.data(), view.size()));
+      return ORVRun<T>::borrow(view);
+    }
     return ORVRun<T>(view);
   }
 };

@@ -5,7 +5,9 @@
 // hashing at that size; large ones (up to 4096 keys) stay O(1) per lookup, so a
 // hostile object with thousands of keys cannot make parsing quadratic.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,13 +24,42 @@ class ORVKeyIndex {
   // longer keys with equal fingerprints still need a full comparison.
   static constexpr size_t kFingerprintBytes = 7;
   static uint64_t fingerprint(std::string_view key) {
-    // Assembled in a register: byte stores followed by a word load would
-    // stall on store forwarding.
-    size_t n = key.size() < kFingerprintBytes ? key.size() : kFingerprintBytes;
+    const auto* p = reinterpret_cast<const uint8_t*>(key.data());
+    const size_t n = key.size();
+    const uint64_t length = static_cast<uint64_t>(n < 255 ? n : 255) << 56;
+    if constexpr (std::endian::native == std::endian::little) {
+      // Fast path: the bytes are taken with at most two loads, overlapping
+      // where the key is shorter than their sum (the shared bytes land on
+      // the same bits), instead of one shift and OR per byte.
+      uint64_t word;
+      if (n >= 8) {
+        std::memcpy(&word, p, 8);
+        word &= 0x00FFFFFFFFFFFFFFull;
+      } else if (n >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + n - 4, 4);
+        word = head | static_cast<uint64_t>(tail) << (8 * (n - 4));
+      } else if (n >= 2) {
+        uint16_t head;
+        std::memcpy(&head, p, 2);
+        word = head | static_cast<uint64_t>(p[n - 1]) << (8 * (n - 1));
+      } else {
+        word = n == 1 ? p[0] : 0;
+      }
+      return word | length;
+    }
+    // Slow path (other byte orders): assembled byte by byte in a register.
+    size_t m = n < kFingerprintBytes ? n : kFingerprintBytes;
     uint64_t word = 0;
-    for (size_t i = 0; i < n; ++i) word |= static_cast<uint64_t>(static_cast<uint8_t>(key[i])) << (8 * i);
-    return word | static_cast<uint64_t>(key.size() < 255 ? key.size() : 255) << 56;
+    for (size_t i = 0; i < m; ++i) word |= static_cast<uint64_t>(p[i]) << (8 * i);
+    return word | length;
   }
+
+  // fingerprint() of a key of at most seven bytes given as one word, its
+  // first byte lowest and the bytes past the key zero (see
+  // ORVCodedInputStream::readShortAsciiKey).
+  static uint64_t fingerprintOfShortKey(uint64_t bytes, size_t n) { return bytes | static_cast<uint64_t>(n) << 56; }
 
   bool empty() const { return slots_.empty(); }
   void clear() { slots_.clear(); }

@@ -10,18 +10,43 @@
 #include <cstdint>
 #include <cstring>
 
-// Texts longer than eight bytes or with non-ASCII bytes: the vector check
-// where the processor has one (ORVUtf8.cpp), else the scalar one below.
+// Texts that are long or not ASCII: the vector check where the processor
+// has one (ORVUtf8.cpp), else the scalar one below.
 bool ORVIsValidUtf8Slow(const uint8_t* p, size_t n);
 bool ORVIsValidUtf8Scalar(const uint8_t* p, size_t n);
 
-// Short ASCII texts (most keys) are checked inline; the rest out of line.
-inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
-  if (n <= 8) {
-    uint8_t any = 0;
-    for (size_t i = 0; i < n; ++i) any |= p[i];
-    if (any < 0x80) return true;
+// Fast path: a text whose bytes all have the high bit clear is ASCII and so
+// valid; nearly all keys, links and version texts are. The bytes are OR-ed a
+// word at a time (the last word overlapping the one before) with no branch
+// per byte, and only the high bits of the result are looked at. Texts past
+// kAsciiFastLimit bytes, or with any high bit set, take the full check: a
+// long text is mostly not ASCII, and scanning it twice would cost more than
+// the fast path saves.
+inline constexpr size_t kAsciiFastLimit = 64;
+
+inline bool ORVIsShortAscii(const uint8_t* p, size_t n) {
+  uint64_t any = 0;
+  if (n >= 8) {
+    std::memcpy(&any, p + n - 8, 8);
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      any |= word;
+    }
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + n - 4, 4);
+    any = head | tail;
+  } else if (n > 0) {
+    any = p[0] | p[n / 2] | p[n - 1];
   }
+  return (any & 0x8080808080808080ull) == 0;
+}
+
+inline bool ORVIsValidUtf8(const uint8_t* p, size_t n) {
+  if (n <= kAsciiFastLimit && ORVIsShortAscii(p, n)) return true;
+  // Slow path: non-ASCII or long text.
   return ORVIsValidUtf8Slow(p, n);
 }
 

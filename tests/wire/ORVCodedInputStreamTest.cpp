@@ -4,6 +4,7 @@
 
 #include "tests/wire/ChunkedByteStreams.h"
 #include "tests/wire/WireTestSupport.h"
+#include "wire/ORVCodedOutputStream.h"
 
 using orv::test::bytesFromHex;
 using orv::test::ChunkedInput;
@@ -47,6 +48,28 @@ TEST(ORVCodedInputStreamTest, VarintsOfTenBytesReadAndElevenFail) {
   int32_t v = 0;
   EXPECT_TRUE(shortInput.readInt32(v));
   EXPECT_EQ(v, 300);
+}
+
+// Int32 values at each varint length boundary read back, whether the bytes
+// after them are buffered (in-place decoding) or the value ends the input.
+TEST(ORVCodedInputStreamTest, Int32AtEveryVarintLengthReadsBack) {
+  for (int32_t value : {0, 127, 128, 16383, 16384, 53889, 2097151, 2097152, 268435455, INT32_MAX, -1, INT32_MIN}) {
+    SCOPED_TRACE(value);
+    std::vector<uint8_t> bytes(16);
+    ORVCodedOutputStream out{std::span<uint8_t>(bytes)};
+    out.writeInt32NoTag(value);
+    bytes.resize(out.position());
+    for (size_t trailing : {0, 1, 12}) {
+      std::vector<uint8_t> input = bytes;
+      input.insert(input.end(), trailing, 0x7F);
+      ORVCodedInputStream in(input);
+      int32_t read = 0;
+      EXPECT_TRUE(in.readInt32(read));
+      EXPECT_EQ(read, value);
+      int32_t next = 0;
+      EXPECT_EQ(in.readInt32(next), trailing > 0);
+    }
+  }
 }
 
 TEST(ORVCodedInputStreamTest, TagsAreSignedAndZeroAtTheEnd) {

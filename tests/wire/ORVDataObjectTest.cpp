@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "tests/support/LogCapture.h"
 #include "tests/wire/WireTestSupport.h"
 #include "wire/ORVCodedOutputStream.h"
@@ -90,6 +93,50 @@ TEST(ORVDataObjectTest, ReceivedDuplicateKeyKeepsTheLaterValue) {
     EXPECT_EQ(parsed->keyEnumerator().front(), "k0");
     EXPECT_EQ(parsed->int32ForKey("k" + std::to_string(count - 2)), static_cast<int32_t>(count - 2));
     EXPECT_FALSE(parsed->containsKey("k" + std::to_string(count - 1)));
+  }
+}
+
+// Keys of every length around the eight-byte word, each against keys that
+// differ from it in one byte (ASCII or not), then repeated as the last entry,
+// where the input ends within a word of it: distinct keys stay distinct and
+// the repeat is found, from memory and from a byte stream.
+TEST(ORVDataObjectTest, KeysDifferingInOneByteStayDistinctAndTheirRepeatIsFound) {
+  for (size_t length = 0; length <= 9; ++length) {
+    for (size_t at = 0; at < std::max<size_t>(length, 1); ++at) {
+      SCOPED_TRACE(testing::Message() << "length " << length << " at " << at);
+      const std::string key(length, 'k');
+      std::string ascii = key, accented = key;
+      if (length > 0) {
+        ascii[at] = 'q';
+        accented.replace(at, 1, "\xC3\xA0");
+      }
+      std::vector<uint8_t> body(128);
+      ORVCodedOutputStream out{std::span<uint8_t>(body)};
+      out.writeRawVarint32(4);
+      out.writeStringNoTag(key);
+      out.writeInt32(1);
+      out.writeStringNoTag(ascii);
+      out.writeInt32(2);
+      out.writeStringNoTag(accented);
+      out.writeInt32(3);
+      out.writeStringNoTag(key);
+      out.writeInt32(4);
+      body.resize(out.position());
+      ORVDataObjectPtr fromMemory, fromStream;
+      ASSERT_TRUE(ORVDataObject::parseDataObject(fromMemory, body));
+      std::istringstream stream(std::string(body.begin(), body.end()));
+      ASSERT_TRUE(ORVDataObject::parseDataObject(fromStream, stream));
+      for (const ORVDataObjectPtr& parsed : {fromMemory, fromStream}) {
+        const size_t distinct = length == 0 ? 1 : 3;
+        ASSERT_EQ(parsed->count(), distinct);
+        EXPECT_EQ(parsed->keyEnumerator().front(), key);
+        EXPECT_EQ(parsed->int32ForKey(key), 4);
+        if (length > 0) {
+          EXPECT_EQ(parsed->int32ForKey(ascii), 2);
+          EXPECT_EQ(parsed->int32ForKey(accented), 3);
+        }
+      }
+    }
   }
 }
 
