@@ -21,9 +21,14 @@ struct DispatchQueue::Core : std::enable_shared_from_this<DispatchQueue::Core> {
   DispatchPool& pool = DispatchPool::shared();
 
   std::mutex mutex;
-  std::condition_variable idle;  // notified when `running` drops
+  std::condition_variable idle;  // notified when `executing` drops
   std::deque<Task> pending;
-  std::size_t running = 0;  // runners and inline tasks holding a slot
+  std::size_t running = 0;    // runners and inline tasks holding a slot
+  // Tasks inside their body now. A runner holds a slot from when it is
+  // scheduled, but the destructor waits only for these: a runner not yet
+  // started may sit in the destroying thread's own deferred work, and it
+  // touches nothing but this core once the queue is closed.
+  std::size_t executing = 0;
   bool closed = false;
 
   // Caller holds the lock. Takes a slot for a new runner when one is free
@@ -69,14 +74,18 @@ void DispatchQueue::Core::drain() {
     Task task;
     {
       std::lock_guard lock(mutex);
+      if (n > 0) {  // the task of the last turn has returned
+        --executing;
+        idle.notify_all();
+      }
       if (closed || pending.empty()) {
         --running;
-        idle.notify_all();
         return;
       }
       if (n == kBatch) break;  // keep the slot, continue from a new post
       task = std::move(pending.front());
       pending.pop_front();
+      ++executing;
     }
     task();
   }
@@ -88,6 +97,7 @@ void DispatchQueue::Core::release() {
   {
     std::lock_guard lock(mutex);
     --running;
+    --executing;
     idle.notify_all();
     restart = claimRunner();
   }
@@ -116,29 +126,22 @@ DispatchQueue::~DispatchQueue() {
   // Wait for the tasks running now, except the caller's own.
   const std::size_t own = isCurrent() ? 1 : 0;
   std::unique_lock lock(core_->mutex);
-  if (core_->running <= own) return;
+  if (core_->executing <= own) return;
   lock.unlock();
   DispatchPool::BlockingScope blocking;
   lock.lock();
-  core_->idle.wait(lock, [&] { return core_->running <= own; });
+  core_->idle.wait(lock, [&] { return core_->executing <= own; });
 }
 
 const std::string& DispatchQueue::label() const { return core_->label; }
 
 bool DispatchQueue::isSerial() const { return core_->serial; }
 
-void DispatchQueue::async(Task task) {
-  bool start;
-  {
-    std::lock_guard lock(core_->mutex);
-    if (core_->closed) return;
-    core_->pending.push_back(std::move(task));
-    start = core_->claimRunner();
-  }
-  if (start) core_->schedule(false);
-}
+void DispatchQueue::async(Task task) { enqueue(std::move(task), false); }
 
-void DispatchQueue::defer(Task task) {
+void DispatchQueue::defer(Task task) { enqueue(std::move(task), true); }
+
+void DispatchQueue::enqueue(Task task, bool deferred) {
   bool start;
   {
     std::lock_guard lock(core_->mutex);
@@ -146,7 +149,7 @@ void DispatchQueue::defer(Task task) {
     core_->pending.push_back(std::move(task));
     start = core_->claimRunner();
   }
-  if (start) core_->schedule(true);
+  if (start) core_->schedule(deferred);
 }
 
 namespace {
@@ -160,6 +163,7 @@ bool runIfIdle(const std::shared_ptr<DispatchQueue::Core>& core, const DispatchQ
     closed = core->closed;
     if (closed || !core->pending.empty() || core->running >= core->width) return false;
     ++core->running;
+    ++core->executing;
   }
   CurrentScope current(core.get());
   struct Release {

@@ -1,6 +1,7 @@
 #include "platform/DispatchQueue.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <asio/steady_timer.hpp>
 
@@ -119,6 +120,29 @@ TEST(DispatchQueueTest, DestructionDropsPendingWorkAndMayHappenInsideATask) {
     q->async([holder, &done] { holder->reset(); done = true; });
   }
   EXPECT_TRUE(eventually([&] { return done.load(); }));
+}
+
+// The process ends while a pool task releases a queue it just gave work to:
+// the pool has stopped, so the queue's runner will never start, and waiting
+// for it would keep the exit from ever finishing.
+TEST(DispatchQueueExitTest, QueueReleasedByAPoolTaskWhileTheProcessEnds) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::alarm(10);  // a hang at exit fails the test instead of stalling it
+        auto outer = DispatchQueue::serial("test.exit.outer");
+        std::promise<void> started;
+        outer->async([&started] {
+          started.set_value();
+          std::this_thread::sleep_for(200ms);  // the process is ending meanwhile
+          auto inner = DispatchQueue::serial("test.exit.inner");
+          inner->async([] {});
+          inner.reset();
+        });
+        started.get_future().wait();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(DispatchTimerTest, ArmReArmAndCancel) {
