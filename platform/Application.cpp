@@ -26,17 +26,9 @@ constexpr const char* kTokenKey = "token";
 constexpr const char* kVendorKey = "vendorId";
 constexpr size_t kTokenBytes = 32;
 
-std::filesystem::path defaultDeviceFile() {
-  std::filesystem::path base;
-  if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
-  } else if (const char* home = getenv("HOME"); home && *home) {
-    base = std::filesystem::path(home) / ".config";
-  } else {
-    base = std::filesystem::temp_directory_path();
-  }
-  return base / "orv-store" / "device.json";
-}
+// Beside the settings, in a file of its own: removing the settings domain
+// must not change the device's identity.
+std::filesystem::path defaultDeviceFile() { return SettingsStore::configFolder() / "device.json"; }
 
 std::vector<uint8_t> randomBytes(size_t count) {
   std::random_device device;  // the kernel's random source on Linux

@@ -90,6 +90,8 @@ class DispatchQueue {
  private:
   explicit DispatchQueue(std::shared_ptr<Core> core);
   static void dispatch(const std::shared_ptr<Core>& core, Task task);
+  // Queues the task; `deferred` hands a runner to the pool as defer does.
+  void enqueue(Task task, bool deferred);
   std::shared_ptr<Core> core_;
 };
 

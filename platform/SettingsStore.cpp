@@ -38,17 +38,7 @@ StandardSlot& standardSlot() {
   return slot;
 }
 
-std::filesystem::path defaultStandardFile() {
-  std::filesystem::path base;
-  if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
-  } else if (const char* home = getenv("HOME"); home && *home) {
-    base = std::filesystem::path(home) / ".config";
-  } else {
-    base = std::filesystem::temp_directory_path();
-  }
-  return base / "orv-store" / "settings.json";
-}
+std::filesystem::path defaultStandardFile() { return SettingsStore::configFolder() / "settings.json"; }
 
 bool writeAll(int fd, const std::string& data) {
   size_t done = 0;
@@ -66,6 +56,18 @@ bool writeAll(int fd, const std::string& data) {
 std::string errnoText() { return std::strerror(errno); }
 
 }  // namespace
+
+std::filesystem::path SettingsStore::configFolder() {
+  std::filesystem::path base;
+  if (const char* xdg = getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    base = xdg;
+  } else if (const char* home = getenv("HOME"); home && *home) {
+    base = std::filesystem::path(home) / ".config";
+  } else {
+    base = std::filesystem::temp_directory_path();
+  }
+  return base / "orv-store";
+}
 
 void SettingsStore::setBeforeRenameHookForTesting(std::function<void()> hook) {
   beforeRenameHook() = std::move(hook);

@@ -26,6 +26,9 @@ class SettingsStore {
   // Points standard() at another file (tests, --settings); later calls of
   // standard() return a store on that file.
   static void useStandardFile(std::filesystem::path file);
+  // The store's own configuration folder: $XDG_CONFIG_HOME/orv-store
+  // (~/.config/orv-store when unset; the temporary folder without a home).
+  static std::filesystem::path configFolder();
 
   std::optional<std::string> get(std::string_view key) const;
   // The value, or "" when absent.

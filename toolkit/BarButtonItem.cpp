@@ -73,4 +73,17 @@ void BarButtonItem::trigger() {
   if (self && action) action();
 }
 
+void takeDownItemWidgets(BarItemWidgets& widgets) {
+  for (auto& [item, widget] : widgets) {
+    if (!widget) continue;
+    if (item && item->kind() == BarButtonItem::Kind::CustomView && item->customView() == widget) {
+      widget->hide();
+      widget->setParent(nullptr);
+    } else {
+      widget->deleteLater();
+    }
+  }
+  widgets.clear();
+}
+
 }  // namespace orv::toolkit

@@ -8,7 +8,9 @@
 // shown as given (the bar reparents it but the item keeps ownership: the
 // view is deleted with the item).
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -65,5 +67,13 @@ class BarButtonItem : public QObject {
   bool enabled_ = true;
   std::function<void()> action_;
 };
+
+// The widgets a bar made for its items, in the items' order.
+using BarItemWidgets = QList<QPair<QPointer<BarButtonItem>, QPointer<QWidget>>>;
+
+// Takes down a bar's item widgets before it shows other items: the buttons
+// it made are deleted; custom views belong to their items and are only put
+// aside (hidden, without a parent).
+void takeDownItemWidgets(BarItemWidgets& widgets);
 
 }  // namespace orv::toolkit

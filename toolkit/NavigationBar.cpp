@@ -96,16 +96,7 @@ QWidget* NavigationBar::widgetForItem(BarButtonItem* item) const {
 void NavigationBar::rebuild() {
   // Take down the widgets of the previous items; custom views and the
   // title view belong to their items and are only put aside.
-  for (auto& [item, widget] : itemWidgets_) {
-    if (!widget) continue;
-    if (item && item->kind() == BarButtonItem::Kind::CustomView && item->customView() == widget) {
-      widget->hide();
-      widget->setParent(nullptr);
-    } else {
-      widget->deleteLater();
-    }
-  }
-  itemWidgets_.clear();
+  takeDownItemWidgets(itemWidgets_);
   if (titleView_ && (!item_ || item_->titleView() != titleView_)) {
     titleView_->hide();
     titleView_->setParent(nullptr);

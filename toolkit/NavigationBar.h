@@ -11,13 +11,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "toolkit/BarButtonItem.h"
+
 class QHBoxLayout;
 class QLabel;
 class QToolButton;
 
 namespace orv::toolkit {
 
-class BarButtonItem;
 class NavigationItem;
 
 class NavigationBar : public QWidget {
@@ -66,7 +67,7 @@ class NavigationBar : public QWidget {
   QWidget* left_ = nullptr;
   QWidget* right_ = nullptr;
   QPointer<QWidget> titleView_;
-  QList<QPair<QPointer<BarButtonItem>, QPointer<QWidget>>> itemWidgets_;
+  BarItemWidgets itemWidgets_;
 };
 
 }  // namespace orv::toolkit

@@ -52,16 +52,7 @@ QWidget* Toolbar::widgetForItem(BarButtonItem* item) const {
 void Toolbar::rebuild() {
   auto* layout = static_cast<QHBoxLayout*>(this->layout());
   while (QLayoutItem* li = layout->takeAt(0)) delete li;
-  for (auto& [item, widget] : itemWidgets_) {
-    if (!widget) continue;
-    if (item && item->kind() == BarButtonItem::Kind::CustomView && item->customView() == widget) {
-      widget->hide();
-      widget->setParent(nullptr);
-    } else {
-      widget->deleteLater();
-    }
-  }
-  itemWidgets_.clear();
+  takeDownItemWidgets(itemWidgets_);
   for (BarButtonItem* item : items()) {
     if (item->kind() == BarButtonItem::Kind::FlexibleSpace) {
       layout->addStretch(1);

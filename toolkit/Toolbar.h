@@ -8,9 +8,9 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace orv::toolkit {
+#include "toolkit/BarButtonItem.h"
 
-class BarButtonItem;
+namespace orv::toolkit {
 
 class Toolbar : public QWidget {
   Q_OBJECT
@@ -40,7 +40,7 @@ class Toolbar : public QWidget {
   QColor tint_{19, 102, 203};
   bool opaque_ = true;
   QList<QPointer<BarButtonItem>> items_;
-  QList<QPair<QPointer<BarButtonItem>, QPointer<QWidget>>> itemWidgets_;
+  BarItemWidgets itemWidgets_;
 };
 
 }  // namespace orv::toolkit
