@@ -17,8 +17,10 @@
 //
 //   connectToHost ─► lookup ─► connect (next address on failure) ─► Connected
 //        │ connect timer ─────────────────────────────► close(time-out)
-//   Connected: one read in flight (read timer) and one write in flight
-//   (write timer); each completion starts the next queued packet.
+//   Connected: one read in flight (read timer) and writes sent in order,
+//   each straight to the kernel or, when it cannot take all of it, finished
+//   by one Asio write in flight (write timer); each completion starts the
+//   next queued packet.
 //   Any close bumps `epoch_`, so completions of the old connection that are
 //   still on their way find a different epoch and do nothing.
 
@@ -30,6 +32,10 @@ void ORVStreamSocketDelegate::socketDidDisconnect(ORVStreamSocket&, const std::o
 struct ORVStreamSocket::Io {
   explicit Io(asio::io_context& io)
       : socket(io), resolver(io), connectTimer(io), readTimer(io), writeTimer(io) {}
+  // Where reads without a caller buffer land before their bytes are copied
+  // into a chunk of their own. Declared before the socket, so it outlives
+  // any read the socket still has pending when they are destroyed.
+  std::vector<uint8_t> receive;
   asio::ip::tcp::socket socket;
   asio::ip::tcp::resolver resolver;
   asio::steady_timer connectTimer;
@@ -255,6 +261,9 @@ void ORVStreamSocket::didConnect() {
   state_ = State::Connected;
   io_->connectTimer.cancel();
   std::error_code ec;
+  // Writes try the kernel directly first (see maybeDequeueWrite); Asio's own
+  // operations handle a non-blocking socket as well.
+  io_->socket.non_blocking(true, ec);
   const auto remote = io_->socket.remote_endpoint(ec);
   const std::string host = ec ? std::string() : remote.address().to_string();
   const uint16_t port = ec ? 0 : remote.port();
@@ -332,34 +341,25 @@ void ORVStreamSocket::maybeDequeueRead() {
         }));
     return;
   }
-  // No buffer given: wait until the socket is readable and only then make a
-  // chunk of the size waiting (at most `length`). An idle connection then
-  // holds no read buffer, which is what a thousand open clients cost most.
-  io_->socket.async_wait(
-      asio::ip::tcp::socket::wait_read,
-      socketQueue_->wrap([weak, epoch, length, packet, finish](const std::error_code& ec) mutable {
+  // No buffer given: read into the socket's receive buffer and hand over a
+  // copy of exactly the bytes read. The buffer starts small, so a thousand
+  // idle connections cost little, and grows while reads fill it (bulk
+  // transfers), up to `length`. Asio tries the read at once and otherwise
+  // waits on the socket's standing readiness registration: no extra system
+  // call per read.
+  std::vector<uint8_t>& receive = io_->receive;
+  if (receive.size() < kInitialReceiveLength) receive.resize(kInitialReceiveLength);
+  const std::size_t capacity = std::min(receive.size(), length);
+  const long tag = packet.tag;
+  io_->socket.async_read_some(
+      asio::buffer(receive.data(), capacity),
+      socketQueue_->wrap([weak, capacity, length, tag, finish](const std::error_code& ec, std::size_t n) {
         auto self = weak.lock();
-        if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
-        if (ec) {
-          finish(self, ec, nullptr, 0, 0, packet.tag);
-          return;
-        }
-        std::error_code error;
-        const std::size_t waiting = self->io_->socket.available(error);
-        // Nothing waiting on a readable socket: the peer closed (or failed),
-        // which the read below reports.
-        auto target = std::make_shared<std::vector<uint8_t>>(std::clamp<std::size_t>(waiting, 1, length));
-        self->io_->socket.non_blocking(true, error);
-        const std::size_t n = self->io_->socket.read_some(asio::buffer(*target), error);
-        if (error == asio::error::would_block || error == asio::error::try_again) {
-          // Readable no longer (another reader cannot exist; a spurious
-          // wake-up): wait again for the same read.
-          self->reading_ = false;
-          self->reads_.push_front(packet);
-          self->maybeDequeueRead();
-          return;
-        }
-        finish(self, error, target, 0, n, packet.tag);
+        if (!self || ec == asio::error::operation_aborted) return;
+        std::vector<uint8_t>& receive = self->io_->receive;
+        auto chunk = std::make_shared<std::vector<uint8_t>>(receive.begin(), receive.begin() + std::ptrdiff_t(n));
+        if (n == capacity && capacity < length) receive.resize(std::min(capacity * 4, length));
+        finish(self, ec, std::move(chunk), 0, n, tag);
       }));
 }
 
@@ -387,15 +387,38 @@ void ORVStreamSocket::writeData(DataPtr data, double timeout, long tag) {
 }
 
 void ORVStreamSocket::maybeDequeueWrite() {
-  if (writing_ || state_ != State::Connected) return;
-  if (writes_.empty()) {
-    if (shuttingDown_) closeWithError(std::nullopt);  // every queued write is out
-    return;
+  while (!writing_ && state_ == State::Connected) {
+    if (writes_.empty()) {
+      if (shuttingDown_) closeWithError(std::nullopt);  // every queued write is out
+      return;
+    }
+    WritePacket packet = std::move(writes_.front());
+    writes_.pop_front();
+    orv::HopTrace::mark(orv::HopPoint::WriteStarted);
+    // Fast path: the kernel nearly always takes a whole frame at once. The
+    // write is then done here, with no Asio operation, no timer and no
+    // completion for another thread to run.
+    std::error_code ec;
+    const std::size_t sent = io_->socket.send(asio::buffer(packet.data->data() + packet.offset, packet.length), 0, ec);
+    if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
+      closeWithError(posixError(ec, "Error in write() function"));
+      return;
+    }
+    if (!ec && sent == packet.length) {
+      notifyDelegate([tag = packet.tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); }, true);
+      continue;
+    }
+    const std::size_t done = ec ? 0 : sent;
+    packet.offset += done;
+    packet.length -= done;
+    startSlowWrite(std::move(packet));
   }
-  WritePacket packet = std::move(writes_.front());
-  writes_.pop_front();
-  writing_ = true;
+}
 
+// The rest of a write the kernel could not take at once: Asio finishes it
+// when the socket can take more, under the write time-out.
+void ORVStreamSocket::startSlowWrite(WritePacket packet) {
+  writing_ = true;
   const unsigned long epoch = epoch_;
   std::weak_ptr<ORVStreamSocket> weak = weak_from_this();
   if (packet.timeout >= 0) {
@@ -408,7 +431,6 @@ void ORVStreamSocket::maybeDequeueWrite() {
   }
   const long tag = packet.tag;
   const DataPtr data = packet.data;
-  orv::HopTrace::mark(orv::HopPoint::WriteStarted);
   asio::async_write(io_->socket, asio::buffer(data->data() + packet.offset, packet.length),
                     socketQueue_->wrap([weak, epoch, data, tag](const std::error_code& ec, std::size_t) {
                       auto self = weak.lock();

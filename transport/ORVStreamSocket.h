@@ -68,6 +68,8 @@ class ORVStreamSocket : public std::enable_shared_from_this<ORVStreamSocket> {
 
   // Largest chunk of a read whose maximum length is given as 0.
   static constexpr std::size_t kDefaultReadLength = 65536;
+  // Receive buffer of a connection until its reads fill it (then it grows).
+  static constexpr std::size_t kInitialReceiveLength = 4096;
 
   // A socket with that delegate and delegate queue, and its own serial socket
   // queue labelled "ORVStreamSocket". IPv4 and IPv6 are enabled.
@@ -148,6 +150,7 @@ class ORVStreamSocket : public std::enable_shared_from_this<ORVStreamSocket> {
   void didConnect();
   void maybeDequeueRead();
   void maybeDequeueWrite();
+  void startSlowWrite(WritePacket packet);
   void closeWithError(std::optional<ORVError> error);
   void closeQuietly();
   template <typename Call>

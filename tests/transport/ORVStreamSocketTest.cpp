@@ -169,6 +169,33 @@ TEST_F(StreamSocketTest, ReadsCompleteWithWhatIsAvailableIntoACallerBuffer) {
   EXPECT_EQ(events.back().data, bytes("fg"));  // the rest, though 100 were allowed
 }
 
+TEST_F(StreamSocketTest, ReadsWithoutABufferDeliverABulkTransferIntactInGrowingChunks) {
+  LoopbackListener listener;
+  connect(listener);
+  std::vector<uint8_t> sent(4 << 20);
+  for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<uint8_t>(i * 131 + i / 251);
+  recorder->readAgain = true;
+  sock->readDataWithTimeout(-1, nullptr, 0, 0, 0);
+  std::thread writer([&] { asio::write(*peer, asio::buffer(sent)); });
+  std::vector<uint8_t> received;
+  std::size_t largest = 0;
+  for (std::size_t seen = 0; received.size() < sent.size();) {
+    const auto events = recorder->waitFor(Event::Read, seen + 1);
+    if (events.size() == seen) break;  // nothing more within the limit
+    for (; seen < events.size(); ++seen) {
+      received.insert(received.end(), events[seen].data.begin(), events[seen].data.end());
+      largest = std::max(largest, events[seen].data.size());
+    }
+  }
+  writer.join();
+  EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes";
+  // The first reads take at most the small initial buffer; a bulk transfer
+  // makes it grow up to the default read length and never beyond.
+  EXPECT_GT(largest, ORVStreamSocket::kInitialReceiveLength);
+  EXPECT_LE(largest, ORVStreamSocket::kDefaultReadLength);
+  EXPECT_LE(recorder->events().front().data.size(), ORVStreamSocket::kInitialReceiveLength);
+}
+
 TEST_F(StreamSocketTest, OtherNamesGoThroughTheResolver) {
   // Only the exact "localhost" is answered locally; the system resolver
   // answers this spelling from the hosts file, still on loopback.
