@@ -27,6 +27,7 @@ struct DispatchPool::State {
   std::size_t live = 0;     // threads alive, extra ones included
   std::size_t blocked = 0;  // pool threads waiting in a BlockingScope
   bool stopping = false;
+  std::atomic<bool> stoppingFlag{false};  // `stopping`, readable without the lock
   std::vector<std::thread> base;
 };
 
@@ -111,6 +112,7 @@ DispatchPool::~DispatchPool() {
   {
     std::lock_guard lock(state_->mutex);
     state_->stopping = true;
+    state_->stoppingFlag = true;
     state_->work.reset();
     base.swap(state_->base);
   }
@@ -137,6 +139,8 @@ std::size_t DispatchPool::liveThreadCount() const {
 }
 
 bool DispatchPool::isPoolThread() { return tl.pool != nullptr; }
+
+bool DispatchPool::isStopping() const { return state_->stoppingFlag.load(std::memory_order_acquire); }
 
 void DispatchPool::post(std::function<void()> task) {
   asio::post(state_->io, [task = std::move(task)] {

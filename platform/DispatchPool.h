@@ -46,6 +46,9 @@ class DispatchPool {
   std::size_t liveThreadCount() const;
   // True on a thread of the pool.
   static bool isPoolThread();
+  // True once the pool is being destroyed (the process is ending): work
+  // submitted from now on never runs.
+  bool isStopping() const;
 
   // Submits `task` to run on some pool thread.
   void post(std::function<void()> task);

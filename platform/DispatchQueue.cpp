@@ -1,5 +1,7 @@
 #include "platform/DispatchQueue.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -59,6 +61,9 @@ thread_local const DispatchQueue::Core* tlCurrent = nullptr;
 
 // Tasks a runner takes in a row before it yields its thread to other work.
 constexpr int kBatch = 32;
+
+// How often a thread waiting in `sync` checks whether the process is ending.
+constexpr auto kStopCheck = std::chrono::milliseconds(50);
 
 struct CurrentScope {
   explicit CurrentScope(const DispatchQueue::Core* core) : previous(tlCurrent) { tlCurrent = core; }
@@ -197,10 +202,18 @@ void DispatchQueue::sync(const Task& task) {
   if (runIfIdle(core, task, closed) || closed) return;
   // The promise travels with the task; if the queue discards the task the
   // promise is destroyed unfulfilled and the waiter wakes up all the same.
+  // `claim` settles who owns the task: the queue starting it, or a waiter
+  // giving it up because the process is ending (the pool stopped, so the
+  // queue's runner may never start). A task given up never touches the
+  // waiter's frame.
+  enum : int { kWaiting, kStarted, kGivenUp };
+  auto claim = std::make_shared<std::atomic<int>>(kWaiting);
   auto done = std::make_shared<std::promise<void>>();
   std::future<void> finished = done->get_future();
   std::exception_ptr failure;
-  async([&task, &failure, done = std::move(done)]() mutable {
+  async([&task, &failure, claim, done = std::move(done)]() mutable {
+    int expected = kWaiting;
+    if (!claim->compare_exchange_strong(expected, kStarted)) return;
     try {
       task();
     } catch (...) {
@@ -211,6 +224,10 @@ void DispatchQueue::sync(const Task& task) {
   });
   {
     DispatchPool::BlockingScope blocking;
+    while (finished.wait_for(kStopCheck) == std::future_status::timeout) {
+      int expected = kWaiting;
+      if (core->pool.isStopping() && claim->compare_exchange_strong(expected, kGivenUp)) return;
+    }
     try {
       finished.get();
     } catch (const std::future_error&) {

@@ -16,7 +16,9 @@
 // Destruction drops what has not started: tasks still pending are discarded
 // without running (their captured state is released before the destructor
 // returns), and the destructor waits for tasks running at that moment. A
-// `sync` caller waiting on a discarded task returns without it having run.
+// `sync` caller waiting on a discarded task returns without it having run;
+// so does one whose task has not started when the pool stops at process
+// exit (its runner would never start, and the wait would hang the exit).
 // Destroying a queue from one of its own tasks is allowed: that task goes
 // on to its end.
 

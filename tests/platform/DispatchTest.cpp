@@ -145,6 +145,30 @@ TEST(DispatchQueueExitTest, QueueReleasedByAPoolTaskWhileTheProcessEnds) {
       ::testing::ExitedWithCode(0), "");
 }
 
+TEST(DispatchQueueExitTest, SyncFromAPoolTaskWhileTheProcessEnds) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::alarm(10);
+        auto outer = DispatchQueue::serial("test.exit.outer");
+        std::promise<void> started;
+        outer->async([&started] {
+          started.set_value();
+          std::this_thread::sleep_for(200ms);  // the pool stops meanwhile
+          // The runner of `inner` is scheduled but never starts: a socket
+          // released at exit closes itself through such a `sync`.
+          auto inner = DispatchQueue::serial("test.exit.inner");
+          inner->async([] {});
+          bool ran = false;
+          inner->sync([&ran] { ran = true; });
+          if (ran) std::_Exit(3);  // the pool no longer runs work
+        });
+        started.get_future().wait();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(DispatchTimerTest, ArmReArmAndCancel) {
   auto q = DispatchQueue::serial("test.timer");
   std::atomic<int> fires{0};
