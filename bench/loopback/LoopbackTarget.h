@@ -4,8 +4,10 @@
 // blocking sockets) and our client library are two targets run with the same
 // traffic pattern, so their figures can be set side by side.
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orv::bench {
 
@@ -21,6 +23,25 @@ class Lane {
   // Told once, before any request, how many requests the harness keeps
   // outstanding.
   virtual void prepare(int inFlight) { (void)inFlight; }
+
+  // A lane whose answers drive its next requests (an asynchronous
+  // application: each answer's handler sends the next request) times its
+  // round trips itself. The harness starts it, sleeps through the window and
+  // collects the rounds, so no harness thread wakes for each answer, which
+  // the application would not pay either.
+  struct Round {
+    std::chrono::steady_clock::time_point sent;
+    std::chrono::steady_clock::time_point answered;
+  };
+  virtual bool drivesItself() const { return false; }
+  // Sends the first `inFlight` requests; false when the connection failed.
+  virtual bool startDriving() { return false; }
+  // Sends no more, waits for the answers still due and hands over every
+  // round; false on failure or time-out.
+  virtual bool stopDriving(std::vector<Round>& rounds) {
+    (void)rounds;
+    return false;
+  }
 };
 
 class LoopbackTarget {

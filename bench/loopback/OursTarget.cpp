@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -20,25 +21,42 @@ namespace {
 constexpr std::chrono::seconds kAnswerTimeout{5};
 constexpr const char* kEcho = "echo";
 
-// Counts answers and connection events for one lane; the lane waits on it.
+using Clock = std::chrono::steady_clock;
+
+// Takes the answers and connection events of one lane. In the blocking form
+// it counts answers for the lane's thread to wait on; in the handler-driven
+// form each answer's handler sends the next request and the round trips are
+// kept here, with no other thread woken until the lane stops.
 class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
  public:
-  // In the handler-driven form, called for each answer before it is
-  // counted: sends the next request.
-  // Set once before any request; `driving` turns it off when the lane goes.
-  std::function<void()> onAnswer;
-  std::atomic<bool> driving{false};
+  // Handler-driven form: sends one request. Set before any request.
+  std::function<void()> sendNext;
   HopReport* hops = nullptr;  // set before any request
 
   void handleMessage(const std::shared_ptr<const ORVMessage>& message) override {
-    if (driving.load() && !message->containsKey("ec")) {
-      if (hops != nullptr) hops->answerArrived();
-      onAnswer();
+    const bool failed = message->containsKey("ec");
+    if (!sendNext) {
+      std::lock_guard lock(mutex_);
+      failed_ = failed_ || failed;
+      answered_++;
+      changed_.notify_all();
+      return;
     }
-    std::lock_guard lock(mutex_);
-    if (message->containsKey("ec")) failed_ = true;
-    answered_++;
-    changed_.notify_all();
+    const Clock::time_point now = Clock::now();
+    if (hops != nullptr && !failed) hops->answerArrived();
+    bool again = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (failed) failed_ = true;
+      if (!due_.empty()) {
+        rounds_.push_back({due_.front(), now});
+        due_.pop_front();
+      }
+      again = driving_ && !failed_;
+      if (again) due_.push_back(Clock::now());
+      if (!again && due_.empty()) changed_.notify_all();  // the lane is stopping
+    }
+    if (again) sendNext();
   }
   void handleEvent(const ORVEventPtr& event) override {
     std::lock_guard lock(mutex_);
@@ -56,13 +74,27 @@ class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
     changed_.wait_for(lock, kAnswerTimeout, [&] { return connected_ || failed_; });
     return connected_ && !failed_;
   }
-  // Takes the next answer, waiting for it.
+  // Blocking form: takes the next answer, waiting for it.
   bool takeAnswer() {
     std::unique_lock lock(mutex_);
     if (!changed_.wait_for(lock, kAnswerTimeout, [&] { return answered_ > taken_ || failed_; })) return false;
     if (failed_) return false;
     taken_++;
     return true;
+  }
+  // Handler-driven form: notes one request sent by the lane itself.
+  void primeOne() {
+    std::lock_guard lock(mutex_);
+    driving_ = true;
+    due_.push_back(Clock::now());
+  }
+  // Handler-driven form: no more requests; waits for those still due.
+  bool stop(std::vector<Lane::Round>& rounds) {
+    std::unique_lock lock(mutex_);
+    driving_ = false;
+    const bool drained = changed_.wait_for(lock, kAnswerTimeout, [&] { return due_.empty() || failed_; });
+    rounds.swap(rounds_);
+    return drained && !failed_;
   }
 
  private:
@@ -72,6 +104,9 @@ class LaneInbox : public ORVMessageHandler, public ORVEventHandler {
   uint64_t taken_ = 0;
   bool connected_ = false;
   bool failed_ = false;
+  bool driving_ = false;
+  std::deque<Clock::time_point> due_;  // send times of the requests not answered yet
+  std::vector<Lane::Round> rounds_;
 };
 
 class OursLane : public Lane {
@@ -82,33 +117,37 @@ class OursLane : public Lane {
         handlerDriven_(handlerDriven) {
     if (handlerDriven_) {
       std::weak_ptr<ORVClient> weak = client_;
-      inbox_->onAnswer = [weak, payload = payload_] {
+      inbox_->sendNext = [weak, payload = payload_] {
         if (auto client = weak.lock()) send(*client, payload);
       };
-      inbox_->driving = true;
     }
   }
   ~OursLane() override {
-    inbox_->driving = false;
     client_->removeMessageHandlerForCommand(kEcho);
     client_->disconnect();
   }
-  // Built anew for every request, as an application would. In the
-  // handler-driven form only the requests that fill the window are sent from
-  // here (the first call per slot); the handler sends the others.
+  // Built anew for every request, as an application would.
   bool sendRequest() override {
-    if (!handlerDriven_ || primed_ < window_) {
+    send(*client_, payload_);
+    return client_->isConnected();
+  }
+  bool awaitAnswer() override { return inbox_->takeAnswer(); }
+  void prepare(int inFlight) override { window_ = inFlight; }
+
+  bool drivesItself() const override { return handlerDriven_; }
+  bool startDriving() override {
+    for (int i = 0; i < window_; ++i) {
+      inbox_->primeOne();
       send(*client_, payload_);
-      ++primed_;
     }
     return client_->isConnected();
   }
-  void prepare(int inFlight) override { window_ = inFlight; }
+  bool stopDriving(std::vector<Round>& rounds) override { return inbox_->stop(rounds); }
+
   static void send(ORVClient& client, const std::vector<uint8_t>& payload) {
     auto content = ORVDataObject::builder().putByteArray(payload, "b").build();
     client.sendRequest(ORVRequest::extensionRequestWithCommand(kEcho, content));
   }
-  bool awaitAnswer() override { return inbox_->takeAnswer(); }
 
  private:
   std::shared_ptr<ORVClient> client_;
@@ -116,7 +155,6 @@ class OursLane : public Lane {
   std::vector<uint8_t> payload_;
   bool handlerDriven_;
   int window_ = 1;
-  int primed_ = 0;  // requests sent by the harness (only the first window's worth)
 };
 
 }  // namespace

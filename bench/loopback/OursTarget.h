@@ -6,11 +6,10 @@
 //
 // Two forms. "ours" (blocking): an application thread sends each request and
 // waits for its answer, so every answer pays a wake-up of that thread.
-// "ours-async" (handler-driven): the lane primes its window once and every
-// further request is sent from the answer's handler, as an asynchronous
-// application works; the harness thread only counts answers. In that form the
-// latencies the harness prints are measured from when the harness saw the
-// previous answer, not from the send: read its requests/s. Given a hop
+// "ours-async" (handler-driven): the lane sends its first window once and
+// every further request is sent from the answer's handler, as an
+// asynchronous application works; the handler times each round trip from
+// its send, and the harness collects them after the window. Given a hop
 // report, the handler-driven form records the library's hops of every answer.
 
 #include <memory>

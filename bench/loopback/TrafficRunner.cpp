@@ -104,6 +104,23 @@ void runPipelined(Lane& lane, int window, CaseState& state, Samples& samples) {
   sender.join();
 }
 
+// A lane that drives itself: started, left alone for the window, collected.
+void runSelfDriven(std::vector<std::unique_ptr<Lane>>& lanes, CaseState& state, std::vector<Samples>& samples) {
+  for (auto& lane : lanes) {
+    if (!lane->startDriving()) {
+      state.fail("connection failed while sending");
+      return;
+    }
+  }
+  std::this_thread::sleep_until(state.measureEnd);
+  std::vector<Lane::Round> rounds;
+  for (size_t i = 0; i < lanes.size(); ++i) {
+    rounds.clear();
+    if (!lanes[i]->stopDriving(rounds)) state.fail("connection failed or answer timed out");
+    for (const Lane::Round& r : rounds) record(samples[i], state, r.sent, r.answered);
+  }
+}
+
 double percentileMicros(std::vector<uint64_t>& sorted, double q) {
   if (sorted.empty()) return 0;
   const size_t i = std::min(sorted.size() - 1, static_cast<size_t>(q * double(sorted.size())));
@@ -131,7 +148,10 @@ CaseResult TrafficRunner::run(LoopbackTarget& target, const TrafficPattern& patt
   state.measureEnd = state.measureStart + window.measure;
   std::vector<Samples> samples(lanes.size());
   std::vector<std::thread> threads;
-  for (size_t i = 0; i < lanes.size(); ++i) {
+  if (lanes.front()->drivesItself()) {
+    runSelfDriven(lanes, state, samples);
+  }
+  for (size_t i = 0; i < lanes.size() && !lanes.front()->drivesItself(); ++i) {
     threads.emplace_back([&, i] {
       if (pattern.inFlight <= 1) {
         runSerial(*lanes[i], state, samples[i]);
@@ -140,7 +160,7 @@ CaseResult TrafficRunner::run(LoopbackTarget& target, const TrafficPattern& patt
       }
     });
   }
-  std::this_thread::sleep_until(state.measureEnd);
+  if (!threads.empty()) std::this_thread::sleep_until(state.measureEnd);
   state.stop = true;
   for (std::thread& t : threads) t.join();
   lanes.clear();

@@ -7,7 +7,8 @@
 // outstanding. With one in flight a single thread per lane sends and waits;
 // with more, a sender thread keeps the window full and a receiver thread
 // takes answers in order (answers are matched to requests first in, first
-// out, which holds for an in-order echo).
+// out, which holds for an in-order echo). A lane that drives itself (see
+// Lane::drivesItself) is started and collected instead.
 
 #include <chrono>
 #include <string>

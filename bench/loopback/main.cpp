@@ -3,7 +3,8 @@
 // against every other target, which is printed as a ratio to its floor.
 //
 //   bench_loopback [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS]
-//                  [--cases a,b,c] [--server PATH] [--content BYTES] [--floor-only] [--hops]
+//                  [--cases a,b,c] [--drivers frames,ours,ours-async] [--server PATH]
+//                  [--content BYTES] [--floor-only] [--hops]
 //
 // The floor sends `request` bytes and answers `answer` bytes. When the client
 // library and orv-server are part of the build, two more drivers run against
@@ -46,6 +47,7 @@ struct Options {
   double seconds = 2.0;
   int warmUpMs = 300;
   std::string cases = "a,b,c";
+  std::string drivers;  // empty: every driver
   std::size_t contentSize = 100;
   bool floorOnly = false;
   bool hops = false;
@@ -59,7 +61,8 @@ struct Options {
 [[noreturn]] void usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--request BYTES] [--answer BYTES] [--seconds S] [--warmup-ms MS] [--cases a,b,c]\n"
-               "          [--server PATH] [--content BYTES] [--floor-only] [--hops]\n",
+               "          [--drivers frames,ours,ours-async] [--server PATH] [--content BYTES] [--floor-only]\n"
+               "          [--hops]\n",
                self);
   std::exit(2);
 }
@@ -88,6 +91,8 @@ Options parse(int argc, char** argv) {
       o.warmUpMs = std::atoi(value);
     } else if (arg == "--cases") {
       o.cases = value;
+    } else if (arg == "--drivers") {
+      o.drivers = value;
     } else if (arg == "--server") {
       o.serverPath = value;
     } else if (arg == "--content") {
@@ -157,6 +162,10 @@ int main(int argc, char** argv) {
   };
 #endif
   if (options.floorOnly) others.clear();
+  if (!options.drivers.empty()) {
+    const std::string wanted = "," + options.drivers + ",";
+    std::erase_if(others, [&](const Driver& d) { return wanted.find("," + d.name + ",") == std::string::npos; });
+  }
 
   std::printf("bench_loopback: floor request %zu B, answer %zu B; ours echo content %zu B; %.1f s per case after %d ms warm-up\n",
               options.requestSize, options.answerSize, options.contentSize, options.seconds, options.warmUpMs);
