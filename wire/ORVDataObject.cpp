@@ -291,15 +291,22 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
       keyIndex.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
     }
   }
-  auto object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
-  object->sharedBuffer_ = input.sharedBuffer();
+  std::shared_ptr<ORVDataObject> object;
+  if (input.arena() != nullptr) {
+    // From the arena; the control block holds the input for the borrowed runs.
+    object = std::allocate_shared<ORVDataObject>(ORVArenaHoldingAllocator<ORVDataObject>(input.sharedBuffer()),
+                                                 std::move(entries), std::move(keyIndex));
+  } else {
+    object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
+    object->sharedBuffer_ = input.sharedBuffer();
+  }
   object->presetSerializedSize(entriesSize);
   out = std::move(object);
   return true;
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data) {
-  return parseDataObject(out, std::make_shared<const ORVParsedInput>(data));
+  return parseDataObject(out, ORVParsedInput::copyOf(data));
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVInputBufferPtr data) {
@@ -312,7 +319,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8
   if (offset > data.size() || length > data.size() - offset) {
     throw std::out_of_range("ORVDataObject::parseDataObject: range outside the data");
   }
-  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
+  ORVCodedInputStream input(ORVParsedInput::copyOf(data.subspan(offset, length)));
   return parseDataObject(out, input);
 }
 
