@@ -223,8 +223,10 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     std::string_view key;
     uint64_t print;
     uint64_t keyBytes;
-    if (input.readShortAsciiKey(key, keyBytes)) {
-      // Fast path: the key's check and fingerprint came from one load.
+    int32_t tag;
+    if (input.readShortAsciiKeyAndTag(key, keyBytes, tag)) {
+      // Fast path: the key's check and fingerprint, and the type byte, came
+      // from one load.
       print = ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size());
       if (!input.viewsStayValid()) {
         keyScratch.assign(key);
@@ -238,8 +240,8 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         key = keyScratch;
       }
       print = ORVKeyIndex::fingerprint(key);
+      tag = input.readTag();
     }
-    int32_t tag = input.readTag();
     // The repeat check comes before the element is read, so the element
     // sinks below stay small enough to be inlined into the read.
     // Two bits per key (from two parts of one hash), so with a dozen keys
