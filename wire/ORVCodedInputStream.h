@@ -107,7 +107,7 @@ class ORVCodedInputStream {
   // stream's buffer, or into `scratch` when the text crosses a refill; it is
   // valid until the next read.
   // Fast path: a one-byte length and the whole text buffered.
-  bool readStringView(std::string_view& view, std::string& scratch) {
+  [[gnu::always_inline]] bool readStringView(std::string_view& view, std::string& scratch) {
     if (bufferPos_ < bufferSize_) {
       const uint32_t n = buffer_[bufferPos_];
       if (n < 0x80 && static_cast<int32_t>(n) < bufferSize_ - bufferPos_) {
