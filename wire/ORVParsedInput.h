@@ -73,6 +73,13 @@ class ORVParsedInput {
 
 using ORVInputBufferPtr = std::shared_ptr<const ORVParsedInput>;
 
+// Destruction of a collection's vector members; element types provide
+// cheaper overloads (found by argument-dependent lookup).
+template <typename U>
+void ORVDestroyElement(U* p) noexcept {
+  std::destroy_at(p);
+}
+
 // Allocator of the vectors inside collections: from a parse's arena, or from
 // the heap when there is none (builders, and copies made by callers).
 template <typename T>
@@ -94,6 +101,12 @@ class ORVArenaAllocator {
   }
   void deallocate(T* p, size_t n) noexcept {
     if (arena_ == nullptr) std::allocator<T>().deallocate(p, n);
+  }
+  // Elements and entries skip their destructor where it would do nothing
+  // (see ORVDestroyElement), which the variant's own cannot tell cheaply.
+  template <typename U>
+  void destroy(U* p) noexcept {
+    ORVDestroyElement(p);
   }
   // A copy of a parsed collection's vector belongs to the caller and must
   // not draw on (or outlive) the parse's arena.
