@@ -274,13 +274,26 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
       continue;
     }
 
-    // Usual case: a new key, its entry built in place.
-    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
+    // Usual case: a new key, its entry built in place. The common kinds
+    // (numbers, texts) are built inline in the loop; the others out of line,
+    // so the loop stays small.
+    auto addEntry = [&](auto index, auto&& value) {
       constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
       Entry& entry = entries.emplace_back(std::piecewise_construct,
                                           std::forward_as_tuple(ORVElementReader::run<char>(input, key)),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
       entriesSize += ORVVarint32Size(key.size()) + key.size() + entry.second.template serializedSizeOf<kType>();
+    };
+    auto addRareEntry = [&](auto index, auto&& value) __attribute__((noinline)) {
+      addEntry(index, std::forward<decltype(value)>(value));
+    };
+    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) __attribute__((always_inline)) {
+      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
+      if constexpr (kType == ORVDataTypeInt32 || kType == ORVDataTypeDouble || kType == ORVDataTypeString) {
+        addEntry(index, std::forward<decltype(value)>(value));
+      } else {
+        addRareEntry(index, std::forward<decltype(value)>(value));
+      }
     });
     if (!ok) return false;
     const size_t n = entries.size();
