@@ -13,6 +13,8 @@
 #include <msgpack.hpp>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -209,9 +211,37 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> ns_;
 };
 
+// Fixed decode loops for instruction counts (valgrind --tool=callgrind
+// --toggle-collect=decodeOurs* or decodeMsgpack*): `--decode-loop=N` runs N
+// decodes of each side, each including the release of what it built, and
+// skips the timed benchmarks. The difference between two values of N divided
+// by their difference is the count per answer without the setup.
+__attribute__((noinline)) void decodeOurs(const std::vector<uint8_t>& wire, long n) {
+  for (long i = 0; i < n; ++i) {
+    ORVDataObjectPtr parsed;
+    if (!ORVDataObject::parseDataObject(parsed, wire)) std::abort();
+    benchmark::DoNotOptimize(parsed.get());
+  }
+}
+
+__attribute__((noinline)) void decodeMsgpack(const msgpack::sbuffer& wire, long n) {
+  for (long i = 0; i < n; ++i) {
+    msgpack::object_handle handle = msgpack::unpack(wire.data(), wire.size());
+    benchmark::DoNotOptimize(handle.get().via.map.size);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--decode-loop=", 14) == 0) {
+      long n = std::atol(argv[i] + 14);
+      decodeOurs(catalogueAnswer()->data(), n);
+      decodeMsgpack(msgpackBytes(*catalogueAnswer()), n);
+      return 0;
+    }
+  }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -107,7 +107,7 @@ class ORVCodedInputStream {
   // stream's buffer, or into `scratch` when the text crosses a refill; it is
   // valid until the next read.
   // Fast path: a one-byte length and the whole text buffered.
-  bool readStringView(std::string_view& view, std::string& scratch) {
+  [[gnu::always_inline]] bool readStringView(std::string_view& view, std::string& scratch) {
     if (bufferPos_ < bufferSize_) {
       const uint32_t n = buffer_[bufferPos_];
       if (n < 0x80 && static_cast<int32_t>(n) < bufferSize_ - bufferPos_) {
@@ -120,13 +120,15 @@ class ORVCodedInputStream {
     }
     return readStringViewSlow(view, scratch);
   }
-  // Fast path for object keys (nearly all are short ASCII): a key of at most
-  // seven bytes with eight bytes buffered after its length byte. One load
-  // gives its bytes, masked to the key's length in `bytes` (first byte
-  // lowest), and the ASCII check is one test of that word. False, having
-  // read nothing, when the fast path does not apply (longer or non-ASCII
-  // key, end of buffer, other byte order): read the key with readStringView.
-  bool readShortAsciiKey(std::string_view& key, uint64_t& bytes) {
+  // Fast path for object keys (nearly all are short ASCII) and the type byte
+  // after them: a key of at most seven bytes with eight bytes buffered after
+  // its length byte, and so the type byte too. One load gives the key's
+  // bytes, masked to its length in `bytes` (first byte lowest), and the
+  // ASCII check is one test of that word; the type byte is read as readTag
+  // does, under the same bounds check. False, having read nothing, when the
+  // fast path does not apply (longer or non-ASCII key, end of buffer, other
+  // byte order): read the key with readStringView, then the tag.
+  bool readShortAsciiKeyAndTag(std::string_view& key, uint64_t& bytes, int32_t& tag) {
     if constexpr (std::endian::native == std::endian::little) {
       if (bufferSize_ - bufferPos_ >= 9) {
         const uint8_t* p = buffer_ + bufferPos_;
@@ -134,11 +136,12 @@ class ORVCodedInputStream {
         if (n < 8) {
           uint64_t word;
           std::memcpy(&word, p + 1, 8);
-          word &= (uint64_t{1} << (8 * n)) - 1;
-          if ((word & 0x8080808080808080ull) == 0) {
+          const uint64_t mask = (uint64_t{1} << (8 * n)) - 1;
+          if ((word & mask & 0x8080808080808080ull) == 0) {
             key = std::string_view(reinterpret_cast<const char*>(p + 1), n);
-            bytes = word;
-            bufferPos_ += static_cast<int32_t>(n) + 1;
+            bytes = word & mask;
+            tag = lastTag_ = static_cast<int8_t>(word >> (8 * n));
+            bufferPos_ += static_cast<int32_t>(n) + 2;
             return true;
           }
         }

@@ -154,15 +154,22 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVCodedInputStream& inp
     });
     if (!ok) return false;
   }
-  auto array = std::make_shared<ORVDataArray>(std::move(elements));
-  array->sharedBuffer_ = input.sharedBuffer();
+  std::shared_ptr<ORVDataArray> array;
+  if (input.arena() != nullptr) {
+    // From the arena; the control block holds the input for the borrowed runs.
+    array = std::allocate_shared<ORVDataArray>(ORVArenaHoldingAllocator<ORVDataArray>(input.sharedBuffer()),
+                                               std::move(elements));
+  } else {
+    array = std::make_shared<ORVDataArray>(std::move(elements));
+    array->sharedBuffer_ = input.sharedBuffer();
+  }
   array->presetSerializedSize(elementsSize);
   out = std::move(array);
   return true;
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t> data) {
-  return parseDataArray(out, std::make_shared<const ORVParsedInput>(data));
+  return parseDataArray(out, ORVParsedInput::copyOf(data));
 }
 
 bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, ORVInputBufferPtr data) {
@@ -175,7 +182,7 @@ bool ORVDataArray::parseDataArray(ORVDataArrayPtr& out, std::span<const uint8_t>
   if (offset > data.size() || length > data.size() - offset) {
     throw std::out_of_range("ORVDataArray::parseDataArray: range outside the data");
   }
-  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
+  ORVCodedInputStream input(ORVParsedInput::copyOf(data.subspan(offset, length)));
   return parseDataArray(out, input);
 }
 

@@ -79,7 +79,9 @@ class ORVDataArray {
     memoizedSerializedSize_.store(ORVCollectionSize(elements_.size(), elementsSize), std::memory_order_relaxed);
   }
   const ORVDataElement& checkedAt(size_t index) const;
-  ORVInputBufferPtr sharedBuffer_;  // kept alive for the borrowed runs of elements_
+  // Keeps the input alive for the borrowed runs of elements_, unless the
+  // array came from the parse arena (its control block holds the input).
+  ORVInputBufferPtr sharedBuffer_;
   Elements elements_;
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};
 };

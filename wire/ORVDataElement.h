@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -125,6 +126,17 @@ class ORVDataElement {
   // Borrowing reads for hot paths: null when the element holds another kind.
   // The run is valid as long as this element (or its collection) is.
   const ORVText* stringPointer() const { return std::get_if<7>(&value_); }
+  // False when destroying this element would do nothing: a scalar, or a
+  // text or byte run that does not own a heap block (parsed runs borrow).
+  bool needsDestructor() const {
+    switch (value_.index()) {
+      case ORVDataTypeByteArray: return !std::get_if<2>(&value_)->isTrivialToDestroy();
+      case ORVDataTypeString: return !std::get_if<7>(&value_)->isTrivialToDestroy();
+      case ORVDataTypeDataObject:
+      case ORVDataTypeDataArray: return true;
+      default: return false;
+    }
+  }
   const ORVBytes* byteArrayPointer() const { return std::get_if<2>(&value_); }
 
   // Text form for logs: bools "YES"/"NO", strings cut at 64 UTF-16 code units
@@ -182,3 +194,12 @@ class ORVDataElement {
   uint32_t otherSize() const;
   Value value_;
 };
+
+// Destroys an element of a collection's vector, skipping the variant's
+// destructor when it would do nothing (most elements of a parsed value).
+inline void ORVDestroyElement(ORVDataElement* p) noexcept {
+  if (p->needsDestructor()) std::destroy_at(p);
+}
+inline void ORVDestroyElement(std::pair<ORVText, ORVDataElement>* p) noexcept {
+  if (!p->first.isTrivialToDestroy() || p->second.needsDestructor()) std::destroy_at(p);
+}

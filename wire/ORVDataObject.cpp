@@ -223,8 +223,10 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     std::string_view key;
     uint64_t print;
     uint64_t keyBytes;
-    if (input.readShortAsciiKey(key, keyBytes)) {
-      // Fast path: the key's check and fingerprint came from one load.
+    int32_t tag;
+    if (input.readShortAsciiKeyAndTag(key, keyBytes, tag)) {
+      // Fast path: the key's check and fingerprint, and the type byte, came
+      // from one load.
       print = ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size());
       if (!input.viewsStayValid()) {
         keyScratch.assign(key);
@@ -238,8 +240,8 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
         key = keyScratch;
       }
       print = ORVKeyIndex::fingerprint(key);
+      tag = input.readTag();
     }
-    int32_t tag = input.readTag();
     // The repeat check comes before the element is read, so the element
     // sinks below stay small enough to be inlined into the read.
     // Two bits per key (from two parts of one hash), so with a dozen keys
@@ -272,13 +274,26 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
       continue;
     }
 
-    // Usual case: a new key, its entry built in place.
-    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) {
+    // Usual case: a new key, its entry built in place. The common kinds
+    // (numbers, texts) are built inline in the loop; the others out of line,
+    // so the loop stays small.
+    auto addEntry = [&](auto index, auto&& value) {
       constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
       Entry& entry = entries.emplace_back(std::piecewise_construct,
                                           std::forward_as_tuple(ORVElementReader::run<char>(input, key)),
                                           std::forward_as_tuple(index, std::forward<decltype(value)>(value)));
       entriesSize += ORVVarint32Size(key.size()) + key.size() + entry.second.template serializedSizeOf<kType>();
+    };
+    auto addRareEntry = [&](auto index, auto&& value) __attribute__((noinline)) {
+      addEntry(index, std::forward<decltype(value)>(value));
+    };
+    bool ok = ORVElementReader::read(input, tag, kOperation, [&](auto index, auto&& value) __attribute__((always_inline)) {
+      constexpr size_t kType = ORVTypeCodeOf<decltype(index)>::value;
+      if constexpr (kType == ORVDataTypeInt32 || kType == ORVDataTypeDouble || kType == ORVDataTypeString) {
+        addEntry(index, std::forward<decltype(value)>(value));
+      } else {
+        addRareEntry(index, std::forward<decltype(value)>(value));
+      }
     });
     if (!ok) return false;
     const size_t n = entries.size();
@@ -291,15 +306,22 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
       keyIndex.insert(entries.back().first, static_cast<uint32_t>(n - 1), keyAt);
     }
   }
-  auto object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
-  object->sharedBuffer_ = input.sharedBuffer();
+  std::shared_ptr<ORVDataObject> object;
+  if (input.arena() != nullptr) {
+    // From the arena; the control block holds the input for the borrowed runs.
+    object = std::allocate_shared<ORVDataObject>(ORVArenaHoldingAllocator<ORVDataObject>(input.sharedBuffer()),
+                                                 std::move(entries), std::move(keyIndex));
+  } else {
+    object = std::make_shared<ORVDataObject>(std::move(entries), std::move(keyIndex));
+    object->sharedBuffer_ = input.sharedBuffer();
+  }
   object->presetSerializedSize(entriesSize);
   out = std::move(object);
   return true;
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8_t> data) {
-  return parseDataObject(out, std::make_shared<const ORVParsedInput>(data));
+  return parseDataObject(out, ORVParsedInput::copyOf(data));
 }
 
 bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVInputBufferPtr data) {
@@ -312,7 +334,7 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, std::span<const uint8
   if (offset > data.size() || length > data.size() - offset) {
     throw std::out_of_range("ORVDataObject::parseDataObject: range outside the data");
   }
-  ORVCodedInputStream input(std::make_shared<const ORVParsedInput>(data.subspan(offset, length)));
+  ORVCodedInputStream input(ORVParsedInput::copyOf(data.subspan(offset, length)));
   return parseDataObject(out, input);
 }
 

@@ -110,7 +110,9 @@ class ORVDataObject {
     return ORVVarint32Size(key.size()) + key.size() + element.serializedSize();
   }
 
-  ORVInputBufferPtr sharedBuffer_;  // kept alive for the borrowed runs of entries_
+  // Keeps the input alive for the borrowed runs of entries_, unless the
+  // object came from the parse arena (its control block holds the input).
+  ORVInputBufferPtr sharedBuffer_;
   Entries entries_;
   ORVKeyIndex index_;  // built only for objects above ORVKeyIndex::kLinearLimit keys
   mutable std::atomic<uint32_t> memoizedSerializedSize_{0xFFFFFFFFu};

@@ -58,7 +58,7 @@ class ORVKeyIndex {
 
   // fingerprint() of a key of at most seven bytes given as one word, its
   // first byte lowest and the bytes past the key zero (see
-  // ORVCodedInputStream::readShortAsciiKey).
+  // ORVCodedInputStream::readShortAsciiKeyAndTag).
   static uint64_t fingerprintOfShortKey(uint64_t bytes, size_t n) { return bytes | static_cast<uint64_t>(n) << 56; }
 
   bool empty() const { return slots_.empty(); }

@@ -18,16 +18,40 @@ constexpr size_t kAlign = alignof(std::max_align_t);
 size_t roundUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 }  // namespace
 
-ORVParsedInput::ORVParsedInput(std::span<const uint8_t> bytes) {
-  size_t start = roundUp(bytes.size());
+// Allocates the control block with room.size bytes after it and records
+// where they start; the input, built next, reads that.
+template <typename T>
+struct ORVParsedInput::RoomAllocator {
+  using value_type = T;
+  explicit RoomAllocator(Room* room) noexcept : room_(room) {}
+  template <typename U>
+  RoomAllocator(const RoomAllocator<U>& other) noexcept : room_(other.room_) {}
+  T* allocate(size_t n) {
+    size_t head = roundUp(n * sizeof(T));
+    auto* block = static_cast<uint8_t*>(::operator new(head + room_->size));
+    room_->start = block + head;
+    return reinterpret_cast<T*>(block);
+  }
+  void deallocate(T* p, size_t) noexcept { ::operator delete(p); }
+  friend bool operator==(const RoomAllocator&, const RoomAllocator&) noexcept { return true; }
+
+  Room* room_;  // read by allocate only (copyOf's local)
+};
+
+std::shared_ptr<const ORVParsedInput> ORVParsedInput::copyOf(std::span<const uint8_t> bytes) {
   size_t arena = bytes.size() < (kArenaMaximum - kArenaMinimum) / kArenaPerInputByte
                      ? bytes.size() * kArenaPerInputByte + kArenaMinimum
                      : kArenaMaximum;
-  block_.reset(new uint8_t[start + arena]);
-  if (!bytes.empty()) std::memcpy(block_.get(), bytes.data(), bytes.size());
-  bytes_ = std::span<const uint8_t>(block_.get(), bytes.size());
-  arenaNext_ = block_.get() + start;
-  arenaEnd_ = arenaNext_ + arena;
+  Room room;
+  room.size = roundUp(bytes.size()) + arena;
+  return std::allocate_shared<const ORVParsedInput>(RoomAllocator<ORVParsedInput>(&room), bytes, room);
+}
+
+ORVParsedInput::ORVParsedInput(std::span<const uint8_t> bytes, const Room& room) {
+  if (!bytes.empty()) std::memcpy(room.start, bytes.data(), bytes.size());
+  bytes_ = std::span<const uint8_t>(room.start, bytes.size());
+  arenaNext_ = room.start + roundUp(bytes.size());
+  arenaEnd_ = room.start + room.size;
 }
 
 ORVParsedInput::ORVParsedInput(std::shared_ptr<const std::vector<uint8_t>> bytes) : external_(std::move(bytes)) {

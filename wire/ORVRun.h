@@ -67,6 +67,8 @@ class ORVRun {
   const T* end() const { return data() + size_; }
   // True when the bytes belong to a parsed input buffer.
   bool isBorrowed() const { return mode_ == kBorrowed; }
+  // True when the destructor has nothing to free.
+  bool isTrivialToDestroy() const { return mode_ != kHeap; }
 
   View view() const { return View(data(), size_); }
   operator View() const { return view(); }  // NOLINT: runs read like views

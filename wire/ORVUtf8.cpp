@@ -7,7 +7,8 @@
 // invalid pair (ASCII followed by a continuation, a lead not followed by one,
 // overlong forms, surrogates, values above U+10FFFF). Third and fourth bytes
 // of long characters are checked against the leads two and three bytes back.
-// A final all-zero block catches a character cut off at the end. Texts
+// A saturating subtraction on the last block catches a character cut off
+// at the end. Texts
 // shorter than one block take the scalar check.
 //
 // Mixed Vietnamese text switches between one-, two- and three-byte
@@ -111,7 +112,12 @@ __attribute__((target("ssse3"))) bool validVector(const uint8_t* p, size_t n) {
     errors = _mm_or_si128(errors, blockErrors(input, before));
     previous = input;
   }
-  errors = _mm_or_si128(errors, blockErrors(_mm_setzero_si128(), previous));
+  // A character cut off at the end: a lead in the last byte, a three- or
+  // four-byte lead in the second last, a four-byte lead in the third last
+  // (the bytes after them, checked above, were continuations).
+  const __m128i maxTail = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF),
+                                        static_cast<char>(0xDF), static_cast<char>(0xBF));
+  errors = _mm_or_si128(errors, _mm_subs_epu8(previous, maxTail));
   return _mm_movemask_epi8(_mm_cmpeq_epi8(errors, _mm_setzero_si128())) == 0xFFFF;
 }
 

@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Texts that are long or not ASCII: the vector check where the processor
 // has one (ORVUtf8.cpp), else the scalar one below.
@@ -24,7 +27,21 @@ bool ORVIsValidUtf8Scalar(const uint8_t* p, size_t n);
 // the fast path saves.
 inline constexpr size_t kAsciiFastLimit = 64;
 
+// For n <= kAsciiFastLimit only.
 inline bool ORVIsShortAscii(const uint8_t* p, size_t n) {
+#if defined(__SSE2__)
+  // Texts of 16 to 64 bytes (links, titles): up to four 16-byte loads, the
+  // last one ending at the text's end, OR-ed; one sign mask of the result.
+  if (n >= 16) {
+    __m128i any = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
+    if (n > 32) {
+      any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)));
+      if (n > 48) any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)));
+    }
+    return _mm_movemask_epi8(any) == 0;
+  }
+#endif
   uint64_t any = 0;
   if (n >= 8) {
     std::memcpy(&any, p + n - 8, 8);

@@ -265,6 +265,37 @@ TEST(ORVDataObjectTest, ParsedValuesOutliveTheirInputAndTheirParents) {
   EXPECT_EQ(entries[0].second.stringValue(), title);
 }
 
+// Parsed collections and their shared_ptr control blocks live in the parse
+// arena inside the input; whichever of them goes last (an array, an object
+// still watched by a weak_ptr, one from an arena chunk past the first space,
+// one from a parse that failed later on) must release the input only after
+// its own block is done with (ASan checks this in the asan stage).
+TEST(ORVDataObjectTest, ParsedCollectionsFreedInAnyOrderAfterTheirInput) {
+  ORVDataArrayBuilder many = ORVDataArray::builder();
+  for (int i = 0; i < 300; ++i) many.addDataObject(ORVDataObject::builder().putInt32(i, "i").build());
+  const std::vector<uint8_t> wire = ORVDataObject::builder().putDataArray(many.build(), "list").build()->data();
+  ORVDataArrayPtr list;
+  ORVDataObjectPtr last;
+  std::weak_ptr<const ORVDataObject> watched;
+  {
+    ORVDataObjectPtr parsed;
+    ASSERT_TRUE(ORVDataObject::parseDataObject(parsed, wire));
+    list = parsed->dataArrayForKey("list");
+    last = list->dataObjectAtIndex(299);
+    watched = list->dataObjectAtIndex(0);
+  }
+  EXPECT_EQ(list->count(), 300u);
+  list.reset();
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(last->int32ForKey("i"), 299);
+  last.reset();
+  watched.reset();
+  // Cut in the middle: the objects already built are freed by the failed parse.
+  ORVDataObjectPtr failed;
+  EXPECT_FALSE(ORVDataObject::parseDataObject(failed, std::span(wire).first(wire.size() / 2)));
+  EXPECT_EQ(failed, nullptr);
+}
+
 // Keys that agree in length and their first seven bytes are still different
 // keys, in the small-object scan and with the hash index; an invalid UTF-8 key
 // or text fails the parse.

@@ -64,3 +64,21 @@ TEST(ORVUtf8Test, VectorAndScalarChecksAgree) {
   }
   EXPECT_EQ(disagreements, 0u);
 }
+
+// The ASCII fast path reads texts of up to 64 bytes in overlapping words or
+// blocks: a single byte with its high bit set must be seen at every position
+// of every length, and the full check must then decide as the scalar one does.
+TEST(ORVUtf8Test, OneNonAsciiByteIsSeenAtEveryPositionOfEveryLength) {
+  for (size_t n = 0; n <= 80; ++n) {
+    std::vector<uint8_t> text(n, 'a');
+    EXPECT_TRUE(ORVIsValidUtf8(text.data(), n)) << n;
+    for (size_t at = 0; at < n; ++at) {
+      for (uint8_t bad : {uint8_t{0x80}, uint8_t{0xC3}, uint8_t{0xFF}}) {
+        text[at] = bad;
+        EXPECT_FALSE(ORVIsValidUtf8(text.data(), n)) << n << " " << at;
+        EXPECT_EQ(ORVIsValidUtf8(text.data(), n), ORVIsValidUtf8Scalar(text.data(), n));
+      }
+      text[at] = 'a';
+    }
+  }
+}
