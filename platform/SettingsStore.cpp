@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -91,7 +92,31 @@ void SettingsStore::useStandardFile(std::filesystem::path file) {
   standardSlot().store.reset();
 }
 
-SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) { load(); }
+SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {
+  removeAbandonedTemporaryFiles();
+  load();
+}
+
+// A writer killed between writing its temporary file and renaming it leaves
+// the file behind. One older than a minute is nobody's any more: a live
+// writer (this or another process) renames its own within moments.
+void SettingsStore::removeAbandonedTemporaryFiles() const {
+  const std::filesystem::path folder = file_.has_parent_path() ? file_.parent_path() : ".";
+  const std::string prefix = file_.filename().string() + ".tmp-";
+  const auto cutoff = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) continue;
+    std::error_code timeError;
+    const auto written = it->last_write_time(timeError);
+    if (timeError || written > cutoff) continue;
+    std::error_code removeError;
+    if (std::filesystem::remove(it->path(), removeError)) {
+      log("SettingsStore::open", it->path().string() + ": removed a temporary file left by an interrupted write");
+    }
+  }
+}
 
 void SettingsStore::load() {
   std::lock_guard lock(mutex_);

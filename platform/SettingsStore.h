@@ -49,6 +49,7 @@ class SettingsStore {
 
  private:
   void load();
+  void removeAbandonedTemporaryFiles() const;
   void save();  // under mutex_
 
   std::filesystem::path file_;

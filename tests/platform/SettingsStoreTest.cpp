@@ -116,7 +116,19 @@ TEST_F(SettingsStoreTest, KillBetweenWriteAndRenameLeavesTheOldFileWhole) {
   ASSERT_TRUE(WIFSIGNALED(status));
 
   EXPECT_EQ(read(file), before);
+  // The killed writer's temporary file: kept while it could still be a live
+  // writer's, removed at the next open once it is old.
+  const auto left = leftovers();
+  ASSERT_EQ(left.size(), 1u);
   auto store = orv::SettingsStore::open(file);
+  EXPECT_EQ(leftovers(), left);
+  fs::last_write_time(file.parent_path() / left[0], fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  {
+    orv::test::LogCapture log;
+    store = orv::SettingsStore::open(file);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(log.lines().size(), 1u);
+  }
   EXPECT_EQ(store->value("cmd"), "hm");
   store->set("id", "0");
   EXPECT_EQ(orv::SettingsStore::open(file)->all(),
