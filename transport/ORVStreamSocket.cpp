@@ -353,9 +353,11 @@ void ORVStreamSocket::maybeDequeueRead() {
   const long tag = packet.tag;
   io_->socket.async_read_some(
       asio::buffer(receive.data(), capacity),
-      socketQueue_->wrap([weak, capacity, length, tag, finish](const std::error_code& ec, std::size_t n) {
+      socketQueue_->wrap([weak, epoch, capacity, length, tag, finish](const std::error_code& ec, std::size_t n) {
         auto self = weak.lock();
-        if (!self || ec == asio::error::operation_aborted) return;
+        // A read of an earlier connection must not touch the buffer: the
+        // next connection's read may be landing in it.
+        if (!self || self->epoch_ != epoch || ec == asio::error::operation_aborted) return;
         std::vector<uint8_t>& receive = self->io_->receive;
         auto chunk = std::make_shared<std::vector<uint8_t>>(receive.begin(), receive.begin() + std::ptrdiff_t(n));
         if (n == capacity && capacity < length) receive.resize(std::min(capacity * 4, length));
