@@ -97,11 +97,13 @@ SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)
   load();
 }
 
+std::filesystem::path SettingsStore::fileFolder() const { return file_.has_parent_path() ? file_.parent_path() : "."; }
+
 // A writer killed between writing its temporary file and renaming it leaves
 // the file behind. One older than a minute is nobody's any more: a live
 // writer (this or another process) renames its own within moments.
 void SettingsStore::removeAbandonedTemporaryFiles() const {
-  const std::filesystem::path folder = file_.has_parent_path() ? file_.parent_path() : ".";
+  const std::filesystem::path folder = fileFolder();
   const std::string prefix = file_.filename().string() + ".tmp-";
   const auto cutoff = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
   std::error_code ec;
@@ -187,7 +189,7 @@ void SettingsStore::save() {
   // Invalid UTF-8 in a value is replaced rather than thrown on.
   const std::string text = json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 
-  const std::filesystem::path folder = file_.has_parent_path() ? file_.parent_path() : ".";
+  const std::filesystem::path folder = fileFolder();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   std::string pattern = (folder / (file_.filename().string() + ".tmp-XXXXXX")).string();

@@ -50,6 +50,7 @@ class SettingsStore {
  private:
   void load();
   void removeAbandonedTemporaryFiles() const;
+  std::filesystem::path fileFolder() const;  // the folder holding the file
   void save();  // under mutex_
 
   std::filesystem::path file_;

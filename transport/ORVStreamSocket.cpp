@@ -407,7 +407,7 @@ void ORVStreamSocket::maybeDequeueWrite() {
       return;
     }
     if (!ec && sent == packet.length) {
-      notifyDelegate([tag = packet.tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); }, true);
+      reportWritten(packet.tag);
       continue;
     }
     const std::size_t done = ec ? 0 : sent;
@@ -415,6 +415,12 @@ void ORVStreamSocket::maybeDequeueWrite() {
     packet.length -= done;
     startSlowWrite(std::move(packet));
   }
+}
+
+// Hands a finished write to the delegate at the end of the current pool
+// task, on this thread.
+void ORVStreamSocket::reportWritten(long tag) {
+  notifyDelegate([tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); }, true);
 }
 
 // The rest of a write the kernel could not take at once: Asio finishes it
@@ -443,7 +449,7 @@ void ORVStreamSocket::startSlowWrite(WritePacket packet) {
                         self->closeWithError(posixError(ec, "Error in write() function"));
                         return;
                       }
-                      self->notifyDelegate([tag](ORVStreamSocketDelegate& d, ORVStreamSocket& s) { d.socket(s, tag); }, true);
+                      self->reportWritten(tag);
                       self->maybeDequeueWrite();
                     }));
 }

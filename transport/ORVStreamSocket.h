@@ -151,6 +151,7 @@ class ORVStreamSocket : public std::enable_shared_from_this<ORVStreamSocket> {
   void maybeDequeueRead();
   void maybeDequeueWrite();
   void startSlowWrite(WritePacket packet);
+  void reportWritten(long tag);
   void closeWithError(std::optional<ORVError> error);
   void closeQuietly();
   template <typename Call>

@@ -221,27 +221,19 @@ bool ORVDataObject::parseDataObject(ORVDataObjectPtr& out, ORVCodedInputStream& 
     // stream may refill its buffer while the element is read, so there the
     // key is first copied into the scratch string.
     std::string_view key;
-    uint64_t print;
-    uint64_t keyBytes;
-    int32_t tag;
-    if (input.readShortAsciiKeyAndTag(key, keyBytes, tag)) {
-      // Fast path: the key's check and fingerprint, and the type byte, came
-      // from one load.
-      print = ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size());
-      if (!input.viewsStayValid()) {
-        keyScratch.assign(key);
-        key = keyScratch;
-      }
-    } else {
-      // Slow path: any key, validated in full.
-      if (!input.readStringView(key, keyScratch)) return false;
-      if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
-        keyScratch.assign(key);
-        key = keyScratch;
-      }
-      print = ORVKeyIndex::fingerprint(key);
-      tag = input.readTag();
+    uint64_t keyBytes = 0;
+    int32_t tag = 0;
+    // Fast path: the key's check and fingerprint, and the type byte, come
+    // from one load. Slow path: any key, validated in full.
+    const bool shortKey = input.readShortAsciiKeyAndTag(key, keyBytes, tag);
+    if (!shortKey && !input.readStringView(key, keyScratch)) return false;
+    if (!input.viewsStayValid() && key.data() != keyScratch.data()) {
+      keyScratch.assign(key);
+      key = keyScratch;
     }
+    if (!shortKey) tag = input.readTag();  // may refill the stream's buffer
+    const uint64_t print =
+        shortKey ? ORVKeyIndex::fingerprintOfShortKey(keyBytes, key.size()) : ORVKeyIndex::fingerprint(key);
     // The repeat check comes before the element is read, so the element
     // sinks below stay small enough to be inlined into the read.
     // Two bits per key (from two parts of one hash), so with a dozen keys

@@ -147,22 +147,23 @@ CaseResult TrafficRunner::run(LoopbackTarget& target, const TrafficPattern& patt
   state.measureStart = Clock::now() + window.warmUp;
   state.measureEnd = state.measureStart + window.measure;
   std::vector<Samples> samples(lanes.size());
-  std::vector<std::thread> threads;
   if (lanes.front()->drivesItself()) {
     runSelfDriven(lanes, state, samples);
+  } else {
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < lanes.size(); ++i) {
+      threads.emplace_back([&, i] {
+        if (pattern.inFlight <= 1) {
+          runSerial(*lanes[i], state, samples[i]);
+        } else {
+          runPipelined(*lanes[i], pattern.inFlight, state, samples[i]);
+        }
+      });
+    }
+    std::this_thread::sleep_until(state.measureEnd);
+    state.stop = true;
+    for (std::thread& t : threads) t.join();
   }
-  for (size_t i = 0; i < lanes.size() && !lanes.front()->drivesItself(); ++i) {
-    threads.emplace_back([&, i] {
-      if (pattern.inFlight <= 1) {
-        runSerial(*lanes[i], state, samples[i]);
-      } else {
-        runPipelined(*lanes[i], pattern.inFlight, state, samples[i]);
-      }
-    });
-  }
-  if (!threads.empty()) std::this_thread::sleep_until(state.measureEnd);
-  state.stop = true;
-  for (std::thread& t : threads) t.join();
   lanes.clear();
 
   std::vector<uint64_t> all;
