@@ -50,7 +50,12 @@ OtherGame::OtherGame(QWidget* parent) : QWidget(parent) {
 void OtherGame::setGame(const Game& game, int tag) {
   tag_ = tag;
   title_->setText(QString::fromStdString(game.name()));
-  provider_->setText(QString::fromStdString(game.code()));
+  // A publisher wider than the card ends in "…" instead of being cut at
+  // both edges of the centred label.
+  provider_->ensurePolished();
+  const QString provider = QString::fromStdString(game.code());
+  provider_->setText(provider_->fontMetrics().elidedText(provider, Qt::ElideRight, provider_->width()));
+  provider_->setToolTip(provider);
   price_->setText(QString::fromUtf8("TẢI VỀ"));
   avatar_->setImageURL(QUrl(QString::fromStdString(game.icon())));
 }

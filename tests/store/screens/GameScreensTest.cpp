@@ -258,6 +258,12 @@ TEST_F(GameScreensTest, DetailAsksOnceAndShowsGalleryDescriptionStarsAndRelated)
     EXPECT_EQ(cards[2]->x(), 208);
   }
   EXPECT_EQ(detail->sOtherGame()->widget()->width(), static_cast<int>(cards.size()) * 106);
+  // Publisher names fit their card ("Hoa Sen Entertainment" is cut with "…").
+  for (const auto* card : cards) {
+    const QLabel* provider = card->lbProvider();
+    EXPECT_LE(provider->fontMetrics().horizontalAdvance(provider->text()), provider->width())
+        << provider->text().toStdString();
+  }
 
   // Coming back sends nothing; a tapped card opens that game's page.
   const int second = detail->model().otherGames()[1].id();
