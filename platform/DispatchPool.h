@@ -1,14 +1,22 @@
 #pragma once
 // The one process-wide pool of threads under every DispatchQueue, timer and
-// socket: an Asio io_context run by `threadCount()` threads (the number of
-// cores, at least 2; ORV_DISPATCH_THREADS or setThreadCount before first use
-// changes it). Queues are cheap views onto it (DispatchQueue), so a client
-// costs no threads of its own and a hand-off between queues is a post.
+// socket: `threadCount()` threads (the number of cores, at least 2;
+// ORV_DISPATCH_THREADS or setThreadCount before first use changes it). One of
+// them runs the event loop, an Asio io_context: socket and timer completions,
+// and the queue tasks they start on idle queues, run there with no hand-off.
+// The others are workers for posted tasks; when every worker is busy, the
+// event thread takes a posted task between its completions. (An event loop
+// shared by several threads would wake a second thread on every event, to
+// watch the sockets while the first runs the completion: a thread switch per
+// answer that the read path does not need.) Queues are cheap views onto the
+// pool (DispatchQueue), so a client costs no threads of its own and a
+// hand-off between queues is a post.
 //
 // A pool thread that must wait for other pool work (a `sync` onto a busy
 // queue, a queue destroyed while its task runs) announces it with a
-// BlockingScope: while fewer than `threadCount()` pool threads are free to
-// run work, the pool adds a thread, which leaves again once it is surplus.
+// BlockingScope: the pool adds a thread in its role (another event-loop
+// thread for the event thread, a worker for a worker), which leaves again
+// once it is surplus.
 // So `sync` never deadlocks the pool, even with every pool thread waiting.
 //
 // Deferred hand-offs: work submitted with DispatchQueue::defer from a pool

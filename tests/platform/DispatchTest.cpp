@@ -282,6 +282,25 @@ TEST(DispatchPoolTest, EveryPoolThreadWaitingInSyncDoesNotDeadlock) {
   EXPECT_TRUE(eventually([&] { return pool.liveThreadCount() == threads; }, 5s)) << pool.liveThreadCount();
 }
 
+// A task posted while every worker is busy (here: each waits, without
+// announcing it, for that very task) is not left waiting for a worker: the
+// event thread takes it between its completions.
+TEST(DispatchPoolTest, PostedWorkRunsWhileEveryWorkerIsBusy) {
+  const std::size_t workers = DispatchPool::shared().threadCount() - 1;
+  auto busy = DispatchQueue::concurrent("test.busy", workers);
+  auto other = DispatchQueue::serial("test.busy.other");
+  std::atomic<std::size_t> waiting{0};
+  std::atomic<bool> ran{false};
+  std::atomic<std::size_t> released{0};
+  for (std::size_t i = 0; i < workers; ++i) {
+    busy->async([&] {
+      if (++waiting == workers) other->async([&] { ran = true; });
+      if (eventually([&] { return ran.load(); }, 5s)) ++released;
+    });
+  }
+  ASSERT_TRUE(eventually([&] { return released.load() == workers; }, 10s));
+}
+
 // Queues own no threads: a thousand serial queues, each with work, run on
 // the pool's threads, and each stays serial and in order.
 TEST(DispatchPoolTest, ManyQueuesShareThePoolsThreads) {
