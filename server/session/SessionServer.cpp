@@ -1,7 +1,5 @@
 #include "server/session/SessionServer.h"
 
-#include <algorithm>
-
 #include "platform/Log.h"
 #include "server/session/SessionConnection.h"
 
@@ -9,13 +7,8 @@ namespace orv::server {
 
 SessionServer::SessionServer(ServerOptions options)
     : services_(std::make_shared<SessionServices>(std::move(options))),
-      loops_([this] {
-        std::vector<std::unique_ptr<Loop>> loops;
-        const unsigned count = std::max(1u, services_->options.threads);
-        for (unsigned i = 0; i < count; ++i) loops.push_back(std::make_unique<Loop>());
-        return loops;
-      }()),
-      strand_(asio::make_strand(loops_.front()->io)),
+      work_(asio::make_work_guard(io_)),
+      strand_(asio::make_strand(io_)),
       acceptor_(strand_),
       sweepTimer_(strand_),
       acceptRetryTimer_(strand_) {}
@@ -49,7 +42,7 @@ bool SessionServer::start(std::string& error) {
   started_ = true;
   accept();
   armSweep();
-  for (auto& loop : loops_) threads_.emplace_back([&io = loop->io] { io.run(); });
+  for (unsigned i = 0; i < options.threads; ++i) threads_.emplace_back([this] { io_.run(); });
   return true;
 }
 
@@ -61,7 +54,7 @@ std::string SessionServer::listeningAddress() const {
 
 void SessionServer::accept() {
   // Each connection's socket gets its own strand as executor.
-  acceptor_.async_accept(asio::make_strand(nextLoop()), [this](const asio::error_code& error, asio::ip::tcp::socket socket) {
+  acceptor_.async_accept(asio::make_strand(io_), [this](const asio::error_code& error, asio::ip::tcp::socket socket) {
     if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (error) {
       // Out of descriptors and the like: log, and try again a little later
@@ -80,12 +73,6 @@ void SessionServer::accept() {
     }
     accept();
   });
-}
-
-asio::io_context& SessionServer::nextLoop() {
-  asio::io_context& io = loops_[nextLoop_]->io;
-  nextLoop_ = (nextLoop_ + 1) % loops_.size();
-  return io;
 }
 
 void SessionServer::armSweep() {
@@ -108,9 +95,9 @@ void SessionServer::stop() {
     acceptRetryTimer_.cancel();
     for (auto& connection : services_->connections()) connection->close();
   });
-  for (auto& loop : loops_) loop->work.reset();
+  work_.reset();
   // Once the acceptor, the sweep and every connection have wound down the
-  // loops run out of work and the threads return.
+  // context runs out of work and the threads return.
   for (auto& thread : threads_) thread.join();
   threads_.clear();
 }
