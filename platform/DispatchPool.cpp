@@ -25,7 +25,7 @@ struct DispatchPool::State {
   mutable std::mutex mutex;
   std::condition_variable workAvailable;
   std::deque<std::function<void()>> tasks;  // posted, waiting for a worker
-  std::size_t target = 2;         // threads that should be free: one event thread, the rest workers
+  std::size_t target = 2;         // pool threads: one event thread, the rest workers
   std::size_t live = 0;           // threads alive, extra ones included
   std::size_t idleWorkers = 0;    // workers waiting for `tasks`
   std::size_t workersBlocked = 0; // workers waiting in a BlockingScope
@@ -36,8 +36,6 @@ struct DispatchPool::State {
   bool stopping = false;
   std::atomic<bool> stoppingFlag{false};  // `stopping`, readable without the lock
   std::vector<std::thread> base;
-
-  std::size_t targetWorkers() const { return target - 1; }
 };
 
 namespace {
@@ -298,7 +296,6 @@ DispatchPool::BlockingScope::BlockingScope() {
     // Keep as many workers free as the pool has; the new one leaves when surplus.
     ++state.workersBlocked;
     if (state.stopping) return;
-    if (state.idleWorkers > 0 && !state.tasks.empty()) state.workAvailable.notify_one();
     while (state.extraWorkers < state.workersBlocked) startWorker(pool.state_, true);
   }
 }
