@@ -78,7 +78,9 @@ void SessionServer::accept() {
 void SessionServer::armSweep() {
   sweepTimer_.expires_after(kSweepInterval);
   sweepTimer_.async_wait([this](const asio::error_code& error) {
-    if (error) return;
+    // A sweep already due when stop() cancelled the timer still runs, with no
+    // error: re-arming it then would keep the loop, and so stop(), alive for ever.
+    if (error || !acceptor_.is_open()) return;
     services_->table.sweep(SessionTable::Clock::now());
     armSweep();
   });
