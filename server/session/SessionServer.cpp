@@ -1,5 +1,7 @@
 #include "server/session/SessionServer.h"
 
+#include <algorithm>
+
 #include "platform/Log.h"
 #include "server/session/SessionConnection.h"
 
@@ -7,8 +9,13 @@ namespace orv::server {
 
 SessionServer::SessionServer(ServerOptions options)
     : services_(std::make_shared<SessionServices>(std::move(options))),
-      work_(asio::make_work_guard(io_)),
-      strand_(asio::make_strand(io_)),
+      loops_([this] {
+        std::vector<std::unique_ptr<Loop>> loops;
+        const unsigned count = std::max(1u, services_->options.threads);
+        for (unsigned i = 0; i < count; ++i) loops.push_back(std::make_unique<Loop>());
+        return loops;
+      }()),
+      strand_(asio::make_strand(loops_.front()->io)),
       acceptor_(strand_),
       sweepTimer_(strand_),
       acceptRetryTimer_(strand_) {}
@@ -42,7 +49,7 @@ bool SessionServer::start(std::string& error) {
   started_ = true;
   accept();
   armSweep();
-  for (unsigned i = 0; i < options.threads; ++i) threads_.emplace_back([this] { io_.run(); });
+  for (auto& loop : loops_) threads_.emplace_back([&io = loop->io] { io.run(); });
   return true;
 }
 
@@ -54,7 +61,7 @@ std::string SessionServer::listeningAddress() const {
 
 void SessionServer::accept() {
   // Each connection's socket gets its own strand as executor.
-  acceptor_.async_accept(asio::make_strand(io_), [this](const asio::error_code& error, asio::ip::tcp::socket socket) {
+  acceptor_.async_accept(asio::make_strand(nextLoop()), [this](const asio::error_code& error, asio::ip::tcp::socket socket) {
     if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (error) {
       // Out of descriptors and the like: log, and try again a little later
@@ -73,6 +80,12 @@ void SessionServer::accept() {
     }
     accept();
   });
+}
+
+asio::io_context& SessionServer::nextLoop() {
+  asio::io_context& io = loops_[nextLoop_]->io;
+  nextLoop_ = (nextLoop_ + 1) % loops_.size();
+  return io;
 }
 
 void SessionServer::armSweep() {
@@ -97,9 +110,9 @@ void SessionServer::stop() {
     acceptRetryTimer_.cancel();
     for (auto& connection : services_->connections()) connection->close();
   });
-  work_.reset();
+  for (auto& loop : loops_) loop->work.reset();
   // Once the acceptor, the sweep and every connection have wound down the
-  // context runs out of work and the threads return.
+  // loops run out of work and the threads return.
   for (auto& thread : threads_) thread.join();
   threads_.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The reference session server: accepts TCP connections on one address, runs
-// them on a pool of threads (one strand per connection), sweeps expired
+// them on a set of threads, each with an event loop of its own (connections
+// are dealt to the loops in turn, one strand per connection), sweeps expired
 // sessions, and offers the administration calls (list, kick, ban, force
 // logout) that an HTTP admin endpoint can wire to its own interface.
 //
@@ -74,9 +75,20 @@ class SessionServer {
   void armSweep();
   bool notify(std::optional<SessionTable::ConnectionId> owner, int32_t reason);
 
+  // One event loop per thread: a loop shared by several threads hands its
+  // poller from thread to thread on every event (a wake-up each time), which
+  // costs more than the parallelism it gives one connection. The first loop
+  // also runs the acceptor and the sweep.
+  struct Loop {
+    Loop() : io(1), work(asio::make_work_guard(io)) {}
+    asio::io_context io;
+    asio::executor_work_guard<asio::io_context::executor_type> work;
+  };
+  asio::io_context& nextLoop();
+
   std::shared_ptr<SessionServices> services_;
-  asio::io_context io_;
-  asio::executor_work_guard<asio::io_context::executor_type> work_;
+  std::vector<std::unique_ptr<Loop>> loops_;
+  std::size_t nextLoop_ = 0;  // on the acceptor's strand
   // The acceptor, the sweep timer and the stop sequence share one strand, so
   // stop() sees every connection that accept() ever started.
   asio::strand<asio::io_context::executor_type> strand_;
