@@ -75,12 +75,17 @@ void SessionConnection::onRead(const asio::error_code& error, size_t length) {
     return;
   }
   lastActivity_ = Clock::now();
-  if (!ioHandler_->dataReceived(std::span<const uint8_t>(readBuffer_.data(), length))) {
+  // The answers to every request of this read leave in one write.
+  holdingWrites_ = true;
+  const bool valid = ioHandler_->dataReceived(std::span<const uint8_t>(readBuffer_.data(), length));
+  holdingWrites_ = false;
+  if (!valid) {
     orv::log("SessionConnection::onRead", "Closing connection from " + peerAddress_ + ": invalid input");
     closeNow();
     return;
   }
   if (closed_) return;
+  writeQueued();
   if (queuedBytes_ > queueLimit()) {
     readPaused_ = true;  // onWrite resumes reading once the peer has caught up
     return;
@@ -255,8 +260,20 @@ void SessionConnection::enqueue(ORVFrame frame) {
   if (closed_ || sendShutDown_) return;
   queuedBytes_ += frame.length;
   writeQueue_.push_back(std::move(frame));
-  if (writeQueue_.size() > 1) return;  // a write is under way; onWrite continues
-  asio::async_write(socket_, asio::buffer(writeQueue_.front().bytes().data(), writeQueue_.front().length),
+  if (!holdingWrites_) writeQueued();
+}
+
+void SessionConnection::writeQueued() {
+  if (framesWriting_ != 0 || writeQueue_.empty()) return;  // onWrite continues
+  // Frames stay where they are in the deque (appending does not move them),
+  // so the write can point at them until it completes.
+  writeBuffers_.clear();
+  for (const ORVFrame& frame : writeQueue_) {
+    if (writeBuffers_.size() == kMaxFramesPerWrite) break;
+    writeBuffers_.emplace_back(frame.bytes().data(), frame.length);
+  }
+  framesWriting_ = writeBuffers_.size();
+  asio::async_write(socket_, writeBuffers_,
                     [self = shared_from_this()](const asio::error_code& error, size_t) { self->onWrite(error); });
 }
 
@@ -266,15 +283,16 @@ void SessionConnection::onWrite(const asio::error_code& error) {
     closeNow();
     return;
   }
-  queuedBytes_ -= writeQueue_.front().length;
-  writeQueue_.pop_front();
+  for (; framesWriting_ > 0; --framesWriting_) {
+    queuedBytes_ -= writeQueue_.front().length;
+    writeQueue_.pop_front();
+  }
   if (readPaused_ && queuedBytes_ <= queueLimit() / 2) {
     readPaused_ = false;
     readSome();
   }
   if (!writeQueue_.empty()) {
-    asio::async_write(socket_, asio::buffer(writeQueue_.front().bytes().data(), writeQueue_.front().length),
-                      [self = shared_from_this()](const asio::error_code& e, size_t) { self->onWrite(e); });
+    writeQueued();
     return;
   }
   if (closing_ && !sendShutDown_) {

@@ -5,8 +5,9 @@
 // reads, the frame decoder, the answers, the writer queue and the idle timer.
 // Other threads talk to it only through sendNotice() and close(), which post
 // onto that strand. Frames go out through a single writer queue: a frame is
-// appended, and a write is started only when the queue was idle, so frames
-// leave in order and never interleave.
+// appended, and a write of every queued frame is started only when no write is
+// under way, so frames leave in order and never interleave. The answers to the
+// requests of one read are held until the read is handled and leave together.
 //
 // Timers and how they meet (the session-expiry sweep lives in SessionServer):
 //
@@ -41,6 +42,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -72,6 +74,8 @@ class SessionConnection : public ORVIoHandlerDelegate,
   // largest messages, if more) the connection stops reading; it reads again
   // once the queue is down to half.
   static constexpr size_t kMinQueueLimit = 256 * 1024;
+  // Asio gathers at most this many buffers into one system call.
+  static constexpr size_t kMaxFramesPerWrite = 64;
 
   SessionConnection(asio::ip::tcp::socket socket, SessionTable::ConnectionId id,
                     std::shared_ptr<SessionServices> services);
@@ -112,6 +116,9 @@ class SessionConnection : public ORVIoHandlerDelegate,
   void sendError(int32_t commandId, const std::string& command, SessionError error,
                  const std::string& text, ORVDataArrayPtr params);
   void enqueue(ORVFrame frame);
+  // Starts one write of the queued frames (up to kMaxFramesPerWrite) unless a
+  // write is under way.
+  void writeQueued();
   void noticeOnStrand(DisconnectionReason reason);
   // Stops taking requests; once the queue is written the sending side is
   // shut down and the connection waits for the peer's EOF (or the grace time).
@@ -128,7 +135,10 @@ class SessionConnection : public ORVIoHandlerDelegate,
   Clock::time_point lastActivity_;
   std::array<uint8_t, kReadBufferSize> readBuffer_{};
   std::deque<ORVFrame> writeQueue_;
+  std::vector<asio::const_buffer> writeBuffers_;  // the frames of the write under way
+  size_t framesWriting_ = 0;                       // the first this many of writeQueue_
   size_t queuedBytes_ = 0;
+  bool holdingWrites_ = false;  // handling a read: its answers leave together after it
   bool readPaused_ = false;
   bool closing_ = false;
   bool sendShutDown_ = false;

@@ -366,6 +366,31 @@ TEST_F(SessionServerTest, APeerThatReadsLateGetsEveryAnswerInOrder) {
   EXPECT_EQ(inOrder, kRequests);
 }
 
+// Hundreds of small requests arrive in one read; their answers leave in
+// writes of many frames each, which must keep every frame whole and in order.
+TEST_F(SessionServerTest, ABurstOfRequestsInOneWriteIsAnsweredInOrder) {
+  startServer();
+  BlockingFrameClient client;
+  open(client);
+  constexpr int kRequests = 500;
+  std::vector<uint8_t> burst;
+  for (int i = 0; i < kRequests; ++i) {
+    auto content = ORVDataObject::builder().putInt32(i, "n").build();
+    auto frame = ORVFrameWriter::buildFrame(*ORVRequest::extensionRequestWithCommand("echo", content), 1u << 20,
+                                            1u << 20, nullptr);
+    ASSERT_TRUE(frame);
+    burst.insert(burst.end(), frame->bytes().begin(), frame->bytes().end());
+  }
+  ASSERT_TRUE(client.sendRaw(burst));
+  int inOrder = 0;
+  for (int i = 0; i < kRequests; ++i) {
+    ORVMessagePtr answer = client.receive(kWait);
+    if (!answer || answer->int32ForKey("n") != i) break;
+    ++inOrder;
+  }
+  EXPECT_EQ(inOrder, kRequests);
+}
+
 // ---- extension commands --------------------------------------------------------
 
 class SessionServerRouterTest : public SessionServerTest {
