@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <random>
 #include <thread>
 
@@ -409,6 +412,10 @@ class SessionServerRouterTest : public SessionServerTest {
             return ORVDataObject::builder().putByteArray(std::move(bytes), "b").build();
           }
           if (command == "store.throw") throw std::runtime_error("database is locked");
+          if (command == "store.stall") {  // holds the connection's loop up
+            std::this_thread::sleep_for(std::chrono::milliseconds(content->int32ForKey("ms")));
+            return ORVDataObject::builder().build();
+          }
           return nullptr;
         });
   }
@@ -476,6 +483,26 @@ TEST_F(SessionServerRouterTest, AnswersAreCompressedAboveTheThresholdAndNeverExc
   EXPECT_EQ(received.message->int32ForKey("ec"), static_cast<int32_t>(SessionError::ReplyTooLarge));
   EXPECT_EQ(received.message->stringForKey("em"), "Reply too large");
   EXPECT_TRUE(logs_.containsText("Answer to store.big exceeds 2048 bytes, sent an error answer instead"));
+}
+
+// The first connection shares its loop with the acceptor and the session
+// sweep. While its handler holds that loop up, stop() is called and the sweep
+// falls due; the loop then finds the expired sweep before it runs the stop. A
+// sweep that runs after the stop must not arm itself again, or the loop never
+// runs out of work and stop() never returns.
+TEST_F(SessionServerRouterTest, StopReturnsWhenTheSweepFellDueWhileTheLoopWasBusy) {
+  startServer();
+  BlockingFrameClient client;
+  open(client);
+  client.send(*ORVRequest::extensionRequestWithCommand("store.stall",
+                                                       ORVDataObject::builder().putInt32(1200, "ms").build()));
+  std::this_thread::sleep_for(100ms);  // the handler is stalling now
+  auto stopped = std::async(std::launch::async, [this] { server_->stop(); });
+  if (stopped.wait_for(8s) != std::future_status::ready) {
+    // The stop can never finish: leave rather than hang the suite.
+    std::fprintf(stderr, "SessionServer::stop() did not return within 8 s\n");
+    std::_Exit(1);
+  }
 }
 
 }  // namespace
