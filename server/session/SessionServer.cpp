@@ -7,14 +7,15 @@
 
 namespace orv::server {
 
+std::vector<std::unique_ptr<SessionServer::Loop>> SessionServer::makeLoops(unsigned threads) {
+  std::vector<std::unique_ptr<Loop>> loops;
+  for (unsigned i = 0; i < std::max(1u, threads); ++i) loops.push_back(std::make_unique<Loop>());
+  return loops;
+}
+
 SessionServer::SessionServer(ServerOptions options)
     : services_(std::make_shared<SessionServices>(std::move(options))),
-      loops_([this] {
-        std::vector<std::unique_ptr<Loop>> loops;
-        const unsigned count = std::max(1u, services_->options.threads);
-        for (unsigned i = 0; i < count; ++i) loops.push_back(std::make_unique<Loop>());
-        return loops;
-      }()),
+      loops_(makeLoops(services_->options.threads)),
       strand_(asio::make_strand(loops_.front()->io)),
       acceptor_(strand_),
       sweepTimer_(strand_),

@@ -84,6 +84,7 @@ class SessionServer {
     asio::io_context io;
     asio::executor_work_guard<asio::io_context::executor_type> work;
   };
+  static std::vector<std::unique_ptr<Loop>> makeLoops(unsigned threads);  // at least one
   asio::io_context& nextLoop();
 
   std::shared_ptr<SessionServices> services_;
